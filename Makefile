@@ -1,0 +1,38 @@
+# Entry points: `make demo`, `make test`; see README.md.
+BUILD      ?= build
+BUILD_SAN  ?= build-san
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_ARGS ?=
+
+.PHONY: all deps build demo test test-sanitize bench clean
+
+all: build
+
+deps:
+	@./scripts/setup-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	./examples/demo.sh $(BUILD)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B $(BUILD_SAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTX_SANITIZE=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD_SAN) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS)
+
+bench:
+	@./scripts/setup-deps.sh --bench
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTX_BENCH=ON $(CMAKE_ARGS)
+	cmake --build $(BUILD) -j $(JOBS)
+	./bench/run.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN)

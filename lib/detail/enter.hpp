@@ -1,0 +1,24 @@
+// Entry protocol shared by every handle operation.
+#pragma once
+
+#include "../tx.h"
+
+// A macro only because the report carries the line of the refusing check.
+#define TX_FAIL(tx, code, name) TXFatalError((tx), __LINE__, (code), (name))
+
+// Null handle -> code 1; otherwise clear the code left by the previous operation.
+#define TX_ENTER(tx, name)                                                   \
+    do {                                                                     \
+        if (!(tx)) return TXFatalError(nullptr, __LINE__, TX_ERR_NOT_OPENED, (name)); \
+        (tx)->ErrorCode = 0;                                                 \
+    } while (0)
+
+// Same for operations that return a pointer: failure yields nullptr.
+#define TX_ENTER_PTR(tx, name)                                               \
+    do {                                                                     \
+        if (!(tx)) {                                                         \
+            TXFatalError(nullptr, __LINE__, TX_ERR_NOT_OPENED, (name));      \
+            return nullptr;                                                  \
+        }                                                                    \
+        (tx)->ErrorCode = 0;                                                 \
+    } while (0)

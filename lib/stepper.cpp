@@ -1,0 +1,90 @@
+// Adaptive stepping with the embedded 6(5) Runge-Kutta pair.
+#include <cstring>
+
+#include "detail/enter.hpp"
+#include "detail/rk_step.hpp"
+#include "tx.h"
+
+using tx::detail::rk_accepted;
+using tx::detail::rk_attempt;
+using tx::detail::rk_next_step;
+using tx::detail::rk_step_advances;
+using tx::detail::rk_trial_step;
+
+namespace {
+
+struct PlainRhs {
+    fcn_t fcn;
+    void operator()(double t, double *y, double *f) const { fcn(t, y, f); }
+};
+
+void copy(double *dst, const double *src, int n) {
+    std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(double));
+}
+
+}  // namespace
+
+extern "C" int TXStep(Traxis tx, double *t0, double *y) {
+    TX_ENTER(tx, "TXStep");
+    const int n = tx->order;
+    double h = rk_trial_step(tx);
+    const double t = *t0;
+    tx->tfirst = t;
+    copy(tx->y0, y, n);
+    copy(tx->yfirst, y, n);
+    const PlainRhs rhs{tx->fcn};
+    for (;;) {
+        if (!rk_step_advances(t, h)) return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXStep");
+        const double err = rk_attempt(tx, t, h, rhs);
+        const double used = h;
+        h = rk_next_step(h, err, tx->hmax);
+        if (rk_accepted(err)) {
+            copy(tx->ylast, tx->y6, n);
+            tx->tlast = t + used;
+            break;
+        }
+    }
+    copy(y, tx->ylast, n);
+    tx->h = h;
+    *t0 = tx->tlast;
+    tx->StepTaken = 1;
+    return 1;
+}
+
+extern "C" int TXIntegrate(Traxis tx, double *t0, double t1, double *y) {
+    TX_ENTER(tx, "TXIntegrate");
+    double t = *t0;
+    if (t1 == t) return 1;
+    // Negated so that a NaN target is refused instead of never being reached.
+    if (!(t1 > t)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXIntegrate");
+    const int n = tx->order;
+    double h = rk_trial_step(tx);
+    copy(tx->y6, y, n);
+    const PlainRhs rhs{tx->fcn};
+    do {
+        tx->tfirst = t;
+        copy(tx->y0, tx->y6, n);
+        for (;;) {
+            if (!rk_step_advances(t, h)) return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXIntegrate");
+            const double err = rk_attempt(tx, t, h, rhs);
+            const double used = h;
+            h = rk_next_step(h, err, tx->hmax);
+            if (rk_accepted(err)) {
+                tx->tlast = t + used;
+                break;
+            }
+        }
+        t = tx->tlast;
+    } while (t < t1);
+    tx->h = h;
+    tx->StepTaken = 1;
+    copy(tx->ylast, tx->y6, n);
+    copy(tx->yfirst, tx->y0, n);
+    copy(y, tx->ylast, n);
+    if (t > t1) {
+        const int status = TXInterpolate(tx, t1, y);
+        if (status != 1) return status;
+    }
+    *t0 = t1;
+    return 1;
+}

@@ -1,0 +1,200 @@
+/* Traxis (tx): numerical study of dynamical systems given as ODEs.
+ *
+ * Plain C interface: one handle record with public fields, free functions, function-pointer
+ * callbacks.  Operations returning int give 1 on success and 0 on failure (the code is then in
+ * tx->ErrorCode, provided tx->TerminateOnFatalError is 0; otherwise a failure ends the process
+ * with a report and status 1).  Operations returning a pointer give NULL on failure.
+ *
+ * Compiles as C99 and as C++.  Handles are independent: different handles may be used from
+ * different threads; one handle must not be entered concurrently, and a callback must not call
+ * back into the handle that is running it.
+ */
+#ifndef TX_H
+#define TX_H
+
+#include <stdio.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- records and callbacks ---- */
+
+typedef struct Traxis_t *Traxis;
+typedef struct TraxisBif_t *TraxisBif;
+
+/* right-hand side: writes dy/dt at (t, y) into f; y must not be modified */
+typedef void (*fcn_t)(double t, double *y, double *f);
+/* section function: the section is its zero set */
+typedef double (*cut_t)(double t, double *y);
+/* Jacobian: fills J[i][k] given as row pointers */
+typedef void (*jac_t)(double t, double *y, double **J);
+/* continuation output: called with the handle and the caller's stream */
+typedef void (*output_t)(Traxis tx, FILE *user);
+
+struct Traxis_t {
+    double *abs_err;   /* per-component error estimate of the last attempt */
+    double *rel_err;   /* spare error vector, read by no operation */
+    double *y5;        /* fifth-order solution of the attempt */
+    double *y6;        /* sixth-order solution of the attempt (propagated) */
+    double *ynp1d2;    /* midpoint of the last step, built by dense output */
+    double *yfirst;    /* state at tfirst */
+    double *ylast;     /* state at tlast */
+    double *y0;        /* start of the step under way */
+    double *yw;        /* stage argument */
+    double *istate;    /* reference point of the automatic section */
+    double *ivector;   /* normal of the automatic section */
+    double *k;         /* 12 x order, row r at k + r * order: stages 0-7, dense output 8-11 */
+    double **j;        /* Jacobian rows of the variational sub-handle */
+    double **c;        /* addresses of the registered parameters, nparam of them */
+    int *output;       /* order + 1 column selections of the table writers */
+    char *form;        /* 9 * (order + 1) chars of column formats */
+    char *cp;          /* nparam activity flags */
+    double AbsTol;
+    double RelTol;
+    double NewtAbsTol;
+    double NewtRelTol;
+    double LambdaNewtAbsTol;
+    double LambdaNewtRelTol;
+    double CutEps;
+    double JacPert;
+    double ParamJacPert;
+    double LambdaPert;
+    double tfirst;     /* start of the last step */
+    double tlast;      /* end of the last accepted step */
+    double h;          /* step to try next */
+    double hmax;       /* largest step; 0 = no limit */
+    double hnoise;     /* fixed step of noise-driven integration */
+    int order;
+    int nparam;
+    int MaxPoincareSteps;
+    int MaxPeriodSteps;
+    int MaxNewtSteps;
+    int MaxContSteps;
+    int CheckBifs;
+    int CutSurfaceDefined;
+    int TerminateOnFatalError;
+    int StepTaken;
+    int ErrorCode;
+    fcn_t fcn;
+    cut_t cut;
+    jac_t jac;
+    jac_t paramjac;
+    Traxis TX;         /* variational sub-handle */
+    TraxisBif txb;     /* attached bifurcation record */
+};
+
+/* ---- handle and errors ---- */
+
+/* Error codes; the texts are in TraxisFatalError. */
+enum {
+    TX_NO_ERROR = 0,
+    TX_ERR_NOT_OPENED = 1,
+    TX_ERR_ALREADY_OPENED = 2,
+    TX_ERR_NO_MEMORY = 3,
+    TX_ERR_ORDER = 4,
+    TX_ERR_TOLERANCE = 5,
+    TX_ERR_TIMESTEP_GUESS = 6,
+    TX_ERR_NEGATIVE_STEP = 7,
+    TX_ERR_NO_SECTION = 8,
+    TX_ERR_INTERPOLATE_OUTSIDE = 9,
+    TX_ERR_EQUILIBRIUM_STATE = 10,
+    TX_ERR_MAX_STEP = 11,
+    TX_ERR_NO_STEP_TAKEN = 12,
+    TX_ERR_NO_BRACKET = 13,
+    TX_ERR_NO_VARIATIONAL = 14,
+    TX_ERR_SUBSTRUCTURE = 15,
+    TX_ERR_CUT_TOLERANCE = 16,
+    TX_ERR_NEWTON_TOLERANCE = 17,
+    TX_ERR_PERIOD_STEPS = 18,
+    TX_ERR_NEWTON_ITERATIONS = 19,
+    TX_ERR_EQUILIBRIUM_FOUND = 20,
+    TX_ERR_HQR_ITERATIONS = 21,
+    TX_ERR_SINGULAR = 22,
+    TX_ERR_JAC_PERTURBATION = 23,
+    TX_ERR_NEGATIVE_NPARAM = 24,
+    TX_ERR_OPEN_FILE = 25,
+    TX_ERR_NPARAM = 26,
+    TX_ERR_BAD_MODE = 27,
+    TX_ERR_NO_BIF = 28,
+    TX_ERR_MIN_STEPSIZE = 29,
+    TX_ERR_NO_CONVERGENCE = 30,
+    TX_ERR_STEP_TOO_SMALL = 31,  /* the step no longer advances t (t + h == t) */
+    TX_ERR_LYAP_ARGUMENT = 32,   /* TXLyapCalc: samp below 1 or nn outside 1 ... order */
+    TX_ERR_COUNT = 33
+};
+
+extern const char *const TraxisFatalError[];
+
+/* tolerances derived from RelTol; h is the first step guess and the noise step */
+Traxis TXOpenTraxis(fcn_t fcn, int order, double RelTol, double h);
+/* also closes an attached variational sub-handle and bifurcation record */
+int TXCloseTraxis(Traxis tx);
+int TXOrder(Traxis tx);
+/* code and text left by the last operation on tx (these two do not clear it) */
+int TXErrorTraxis(Traxis tx);
+const char *TXStrErrorTraxis(Traxis tx);
+/* every TXOpenTraxis resets the stream to stderr */
+int TXSetErrorOutput(FILE *where);
+int TXFatalError(Traxis tx, int lineno, int msgno, const char *where);
+
+/* The maths library's error record and hook (current glibc no longer calls it). */
+struct exception {
+    int type;          /* 1 DOMAIN, 2 SING, 3 OVERFLOW, 4 UNDERFLOW, 5 TLOSS, 6 PLOSS */
+    char *name;
+    double arg1;
+    double arg2;
+    double retval;
+};
+int matherr(struct exception *x);
+
+/* ---- integration ---- */
+
+/* one accepted step; tx->h then holds the proposal for the next */
+int TXStep(Traxis tx, double *t0, double *y);
+/* returns with *t0 == t1; the last step may overshoot t1 and is sampled by dense output */
+int TXIntegrate(Traxis tx, double *t0, double t1, double *y);
+
+/* ---- dense output and settings ---- */
+
+/* state at t on the last step (extrapolates outside it) */
+int TXInterpolate(Traxis tx, double t, double *y);
+int TXSetMaxStep(Traxis tx, double hmax);
+int TXSetRelTol(Traxis tx, double RelTol);
+int TXSetAbsTol(Traxis tx, double AbsTol);
+int TXSetNewtTol(Traxis tx, double NewtRelTol);
+/* the count setters refuse n < 0 with ErrorCode 1 and return 0, without a report */
+int TXSetMaxPoincareSteps(Traxis tx, int n);
+int TXSetMaxPeriodSteps(Traxis tx, int n);
+int TXSetMaxNewtSteps(Traxis tx, int n);
+
+/* ---- noise-driven integration ---- */
+
+/* ---- sections ---- */
+
+/* ---- variational equations ---- */
+
+int TXVarCloseTraxis(Traxis tx);
+
+/* ---- Lyapunov exponents ---- */
+
+/* ---- linear algebra ---- */
+
+/* ---- numerical Jacobians ---- */
+
+/* ---- equilibria and periodic orbits ---- */
+
+/* ---- bifurcation record and test functions ---- */
+
+int TXDestroyBif(Traxis tx, TraxisBif txb);
+
+/* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
+
+void model(double t, double *y, double *dydt);
+void noise_part(double t, double *y, double *noise);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TX_H */

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Makes sure the build tools are present: cmake, a C/C++ compiler, GoogleTest.
+# Installs them with apt-get where that is possible, otherwise says what to install.
+set -u
+missing=()
+command -v cmake >/dev/null 2>&1 || missing+=(cmake)
+command -v g++ >/dev/null 2>&1 || missing+=(g++)
+command -v gcc >/dev/null 2>&1 || missing+=(gcc)
+command -v make >/dev/null 2>&1 || missing+=(make)
+[ -f /usr/include/gtest/gtest.h ] || [ -f /usr/local/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+if [ "${1:-}" = "--bench" ]; then
+  [ -f /usr/include/benchmark/benchmark.h ] || [ -f /usr/local/include/benchmark/benchmark.h ] \
+    || missing+=(libbenchmark-dev)
+fi
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: missing ${missing[*]}" >&2
+if command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq && apt-get install -y -qq "${missing[@]}" && exit 0
+  echo "setup: apt-get could not install: ${missing[*]}" >&2
+  exit 1
+fi
+echo "setup: please install these Debian packages and run again:" >&2
+echo "    sudo apt-get install ${missing[*]}" >&2
+exit 1

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Runs the analyses on the inputs shipped in examples/ and lists what they wrote.
+# Runs every example's demo.sh (examples/<name>/demo.sh BUILD OUT) and lists what they wrote.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
 out="$root/examples/out"
 mkdir -p "$out"
-
-echo "== harmonic oscillator, sampled by dense output =="
-"$build/examples/oscillator_table" | tee "$out/oscillator.dat"
-
-echo
+for script in "$root"/examples/*/demo.sh; do
+  name="$(basename "$(dirname "$script")")"
+  echo "== $name =="
+  mkdir -p "$out/$name"
+  bash "$script" "$build" "$out/$name"
+  echo
+done
 echo "Files written under examples/out:"
-ls -l "$out"
+(cd "$out" && find . -type f | sort | sed 's|^\./|  |')

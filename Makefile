@@ -16,6 +16,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
+	@./scripts/setup-deps.sh --demo
 	./examples/demo.sh $(BUILD)
 
 test: build

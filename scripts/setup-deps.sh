@@ -8,6 +8,10 @@ command -v g++ >/dev/null 2>&1 || missing+=(g++)
 command -v gcc >/dev/null 2>&1 || missing+=(gcc)
 command -v make >/dev/null 2>&1 || missing+=(make)
 [ -f /usr/include/gtest/gtest.h ] || [ -f /usr/local/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+if [ "${1:-}" = "--demo" ]; then
+  command -v gnuplot >/dev/null 2>&1 || missing+=(gnuplot-nox)
+  command -v tclsh >/dev/null 2>&1 || missing+=(tcl)
+fi
 if [ "${1:-}" = "--bench" ]; then
   [ -f /usr/include/benchmark/benchmark.h ] || [ -f /usr/local/include/benchmark/benchmark.h ] \
     || missing+=(libbenchmark-dev)

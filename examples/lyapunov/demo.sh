@@ -26,7 +26,7 @@ plot 'sweep.lce' using 1:2 with linespoints title 'lambda_1', \
      '' using 1:4 with linespoints title 'lambda_3', \
      0 with lines lt -1 notitle
 set ylabel 'Lyapunov dimension'
-plot 'sweep.lce' using 1:5 with linespoints title 'D_lyap'
+plot 'sweep.lce' using 1:5 with linespoints title 'D_{lyap}'
 unset multiplot
 PLOT
   echo "plot: lyapunov_sweep.png"

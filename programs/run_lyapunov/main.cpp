@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "batch.hpp"
 #include "model.h"
 #include "settings.hpp"
 #include "spectrum.hpp"
@@ -13,9 +14,10 @@
 
 namespace {
 
-using txlyap::fail;
+using txlyap::kProgram;
 using txlyap::Settings;
 using txlyap::Spectrum;
+using txprog::fail;
 
 constexpr int kSingleRun = 1, kNoRun = 2, kEmptyingSweep = 100;
 
@@ -44,14 +46,11 @@ Spectrum compute(Trajectory &run, const Settings &s, double *exponents) {
 void single_run(Trajectory &run, const Settings &s) {
     const char *const name = "out.lce";
     std::FILE *out = std::fopen(name, "w");
-    if (!out) fail("cannot open %s for writing", name);
+    if (!out) fail(kProgram, "cannot open %s for writing", name);
     double exponents[kModelDim];
     const Spectrum spectrum = compute(run, s, exponents);
     const bool ok = txlyap::write_single(out, params[s.parameter].name, par[s.parameter], spectrum);
-    if (std::fclose(out) != 0 || !ok) {
-        std::remove(name);  // no truncated result left behind
-        fail("cannot write %s", name);
-    }
+    txprog::close_written(kProgram, out, name, ok);  // a failed write leaves no file behind
 }
 
 // One line per value, appended and closed at once so that the file can be read meanwhile.
@@ -59,16 +58,16 @@ void sweep(Trajectory &run, const Settings &s, const char *file, bool emptied) {
     txlyap::check_increment(s);
     if (emptied) {
         std::FILE *f = std::fopen(file, "w");
-        if (!f || std::fclose(f) != 0) fail("cannot open %s for writing", file);
+        if (!f || std::fclose(f) != 0) fail(kProgram, "cannot open %s for writing", file);
     }
     double exponents[kModelDim];
     for (double p = par[s.parameter]; p <= s.sweep_end; p += s.increment) {
         par[s.parameter] = p;
         const Spectrum spectrum = compute(run, s, exponents);
         std::FILE *out = std::fopen(file, "a");
-        if (!out) fail("cannot open %s for appending", file);
+        if (!out) fail(kProgram, "cannot open %s for appending", file);
         const bool ok = txlyap::write_sweep_line(out, p, spectrum);
-        if (std::fclose(out) != 0 || !ok) fail("cannot write %s", file);
+        if (std::fclose(out) != 0 || !ok) fail(kProgram, "cannot write %s", file);
     }
 }
 

@@ -25,7 +25,6 @@ Settings checked_settings(const double *values);
 // Ends the program unless the sweep advances.
 void check_increment(const Settings &s);
 
-// "run_lyapunov: <message>" on standard error, then status 1.
-[[noreturn]] void fail(const char *format, ...) __attribute__((format(printf, 1, 2)));
+constexpr const char *kProgram = "run_lyapunov";
 
 }  // namespace txlyap

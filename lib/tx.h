@@ -264,6 +264,20 @@ int TXNumCutJac(Traxis tx, double t, double *y, double *c1, double *c2, double *
 
 /* ---- equilibria and periodic orbits ---- */
 
+/* Newton's method on weighted residuals (NewtRelTol, NewtAbsTol; a component whose weight is
+ * exactly 0 is left out), at most MaxNewtSteps evaluations; failure is code 30, or the code of
+ * the operation that failed inside.  All three need the variational sub-handle; the orbit
+ * solvers integrate without parameter sensitivities and restore nparam on every return. */
+/* f(0, y) = 0; y holds the guess again after a failure */
+int TXEquiPoint(Traxis tx, double *y);
+/* fixed point of the map over one forcing period T > 0 from t; y out: the image of the
+ * converged start point after one period, Phi (n x n) its monodromy matrix */
+int TXNonAutoOrbit(Traxis tx, double t, double *y, double **Phi, double T);
+/* periodic orbit crossing the section 2p times per period (p >= 1, else code 27); y out: its
+ * point on the section, *T the period, Phi (n x n) the monodromy matrix.  0 without a report
+ * when the section cannot be reached or the crossings cannot be located. */
+int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, double *T);
+
 /* ---- bifurcation record and test functions ---- */
 
 /* bifurcation type codes: indices of the name and icon tables */

@@ -211,6 +211,9 @@ int TXVarStep(Traxis tx, double *t0, double *y, double **Phi);
 int TXVarIntegrate(Traxis tx, double *t0, double t1, double *y, double **Phi);
 /* y and Phi at t on the last step of the sub-handle (extrapolates outside it) */
 int TXVarInterpolate(Traxis tx, double t, double *y, double **Phi);
+/* TXPoincareStep on the extended system, the section evaluated on y; Phi is left at the located
+ * point without correction for the time shift to the section */
+int TXVarPoincareStep(Traxis tx, double *t, double *y, double **Phi);
 
 /* ---- Lyapunov exponents ---- */
 

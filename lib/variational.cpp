@@ -9,6 +9,7 @@
 #include "detail/enter.hpp"
 #include "detail/error_stream.hpp"
 #include "detail/rk_step.hpp"
+#include "detail/section_search.hpp"
 #include "tx.h"
 
 using tx::detail::rk_accepted_step;
@@ -272,4 +273,13 @@ extern "C" int TXVarInterpolate(Traxis tx, double t, double *y, double **Phi) {
     tx::detail::dense_sample(sub, L.N, t, sub->y5, VarRhs{tx, L});
     unpack(L, sub->y5, y, Phi);
     return 1;
+}
+
+extern "C" int TXVarPoincareStep(Traxis tx, double *t, double *y, double **Phi) {
+    TX_ENTER(tx, "TXVarPoincareStep");
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarPoincareStep");
+    // No correction of Phi for the time shift to the section is applied.
+    return tx::detail::poincare_search(
+        tx, t, y, [&](double *tt) { return TXVarStep(tx, tt, y, Phi) == 1; },
+        [&](double tt) { return TXVarInterpolate(tx, tt, y, Phi) == 1; }, "TXVarPoincareStep");
 }

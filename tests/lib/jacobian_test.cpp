@@ -79,4 +79,44 @@ TEST(NumJac, WithoutSubHandleTheCodeIsLeftOnTheHandle) {
     EXPECT_EQ(g_evaluations, 0);
 }
 
+long g_cuts = 0;
+
+double plane(double, double *y) {  // 2 y0 - y1 + 3 y2 + p0 p1
+    ++g_cuts;
+    return 2.0 * y[0] - y[1] + 3.0 * y[2] + g_p[0] * g_p[1];
+}
+
+TEST(NumCutJac, GradientInStateAndBothParameters) {
+    auto tx = open_quiet(affine, 3, 1e-6, 0.01);
+    ASSERT_EQ(TXVarOpenTraxis(tx.get(), nullptr, 1e-4, 0), 1);
+    tx->cut = plane;
+    double y[3] = {0.3, -1.7, 2.9}, j[5];
+    g_cuts = 0;
+    ASSERT_EQ(TXNumCutJac(tx.get(), 0.0, y, &g_p[0], &g_p[1], j), 1);
+    EXPECT_EQ(g_cuts, 3 + 3);
+    EXPECT_NEAR(j[0], 2.0, 1e-10);
+    EXPECT_NEAR(j[1], -1.0, 1e-10);
+    EXPECT_NEAR(j[2], 3.0, 1e-10);
+    EXPECT_NEAR(j[3], g_p[1], 1e-10);  // both parameters by JacPert
+    EXPECT_NEAR(j[4], g_p[0], 1e-10);
+    EXPECT_DOUBLE_EQ(y[1], -1.7);
+    EXPECT_DOUBLE_EQ(g_p[0], 0.7);
+    EXPECT_DOUBLE_EQ(g_p[1], -1.3);
+}
+
+TEST(NumCutJac, AutomaticHyperplaneHasTheFieldAsGradient) {
+    auto tx = open_quiet(affine, 3, 1e-6, 0.01);
+    ASSERT_EQ(TXVarOpenTraxis(tx.get(), nullptr, 1e-4, 0), 1);
+    double y[3] = {1.0, 1.0, 1.0}, j[5] = {0, 0, 0, -9.0, -9.0};
+    EXPECT_EQ(TXNumCutJac(tx.get(), 0.0, y, &g_p[0], &g_p[1], j), 0);
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_NO_SECTION);
+    EXPECT_EQ(j[3], -9.0);
+
+    ASSERT_EQ(TXSetAutoCut(tx.get(), 0.0, y), 1);
+    ASSERT_EQ(TXNumCutJac(tx.get(), 0.0, y, &g_p[0], &g_p[1], j), 1);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(j[i], tx->ivector[i], 1e-10);
+    EXPECT_EQ(j[3], 0.0);
+    EXPECT_EQ(j[4], 0.0);
+}
+
 }  // namespace

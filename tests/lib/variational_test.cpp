@@ -221,6 +221,60 @@ TEST(VarIntegrate, ActiveParameterColumnsAreTheSensitivities) {
     }
 }
 
+void rotation(double, double *y, double *f) {  // x' = v, v' = -x
+    f[0] = y[1];
+    f[1] = -y[0];
+}
+
+void rotation_jac(double, double *, double **J) {
+    J[0][0] = 0.0;
+    J[0][1] = 1.0;
+    J[1][0] = -1.0;
+    J[1][1] = 0.0;
+}
+
+double first_component(double, double *y) { return y[0]; }
+
+TEST(VarPoincareStep, LocatesCrossingsWithTheMatrixThere) {
+    auto tx = open_quiet(rotation, 2, 1e-10, 0.05);
+    ASSERT_EQ(TXVarOpenTraxis(tx.get(), rotation_jac, 0), 1);
+    ASSERT_EQ(TXSetCut(tx.get(), first_component, 1e-8), 1);
+    double t = 0.0, y[2] = {1.0, 0.0};
+    Matrix phi(2, 2);
+    int found = 0, steps = 0;
+    double sign = -1.0;  // from x > 0 the first located point lies just below 0
+    while (found < 2 && steps++ < 1000) {
+        const int status = TXVarPoincareStep(tx.get(), &t, y, phi.get());
+        ASSERT_EQ(tx->ErrorCode, 0);
+        if (!status) continue;
+        ++found;
+        EXPECT_NEAR(t, (2 * found - 1) * M_PI / 2, 1e-7);
+        EXPECT_GT(sign * y[0], 0.0);  // just past the section, alternating sides
+        EXPECT_LT(sign * y[0], 1e-8);
+        sign = -sign;
+        // Phi(t) is the rotation by t: [[cos t, sin t], [-sin t, cos t]].
+        EXPECT_NEAR(phi(0, 0), std::cos(t), 1e-8);
+        EXPECT_NEAR(phi(0, 1), std::sin(t), 1e-8);
+        EXPECT_NEAR(phi(1, 0), -std::sin(t), 1e-8);
+        EXPECT_NEAR(phi(1, 1), std::cos(t), 1e-8);
+    }
+    EXPECT_EQ(found, 2);
+}
+
+TEST(VarPoincareStep, RefusesWithoutSubHandleOrSection) {
+    auto tx = open_quiet(rotation, 2, 1e-8, 0.05);
+    double t = 0.0, y[2] = {1.0, 0.0};
+    Matrix phi(2, 2);
+    ASSERT_EQ(TXSetCut(tx.get(), first_component, 1e-8), 1);
+    EXPECT_EQ(TXVarPoincareStep(tx.get(), &t, y, phi.get()), 0);
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_NOT_OPENED);
+    ASSERT_EQ(TXVarOpenTraxis(tx.get(), rotation_jac, 0), 1);
+    ASSERT_EQ(TXSetCut(tx.get(), nullptr, 1e-8), 1);  // automatic hyperplane, never set
+    EXPECT_EQ(TXVarPoincareStep(tx.get(), &t, y, phi.get()), 0);
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_NO_SECTION);
+    EXPECT_EQ(t, 0.0);
+}
+
 void unused_jac(double, double *, double **) {}
 void unused_paramjac(double, double *, double **) {}
 

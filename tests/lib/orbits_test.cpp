@@ -196,4 +196,84 @@ TEST(NonAutoOrbit, NonPositivePeriodIsRefused) {
     EXPECT_EQ(tx->nparam, 2);
 }
 
+// ---- autonomous orbits ----
+
+constexpr double kOmega = 2.0;
+
+// Hopf normal form: r' = r (1 - r^2), theta' = omega; the unit circle attracts with rate 2
+void hopf(double, double *y, double *f) {
+    const double r2 = y[0] * y[0] + y[1] * y[1];
+    f[0] = y[0] - kOmega * y[1] - y[0] * r2;
+    f[1] = kOmega * y[0] + y[1] - y[1] * r2;
+}
+void hopf_jac(double, double *y, double **J) {
+    const double x = y[0], v = y[1], r2 = x * x + v * v;
+    J[0][0] = 1.0 - r2 - 2.0 * x * x;
+    J[0][1] = -kOmega - 2.0 * x * v;
+    J[1][0] = kOmega - 2.0 * x * v;
+    J[1][1] = 1.0 - r2 - 2.0 * v * v;
+}
+double hopf_cut(double, double *y) { return y[1]; }
+
+struct HopfHandle : Handle {
+    HopfHandle() : Handle(hopf, 2, hopf_jac, 1e-10) {
+        TXSetCut(tx, hopf_cut, 1e-9);
+        tx->NewtAbsTol = 1e-8;  // the section component is near 0, never exactly
+    }
+};
+
+// One TXAutoOrbit call on the Hopf system from (x, v).
+struct HopfOrbit {
+    HopfHandle tx;
+    Matrix phi{2, 2};
+    double y[2];
+    double period = 0.0;
+    HopfOrbit(double x, double v) : y{x, v} {}
+    int solve(int turns) { return TXAutoOrbit(tx, 0.0, y, phi.ptr(), turns, &period); }
+};
+
+TEST(AutoOrbit, ConvergesOntoTheLimitCycleWithItsMultipliers) {
+    HopfOrbit o(1.3, 0.4);
+    ASSERT_EQ(o.solve(1), 1);
+    const double exact = kTwoPi / kOmega;
+    EXPECT_NEAR(o.period, exact, 1e-6);
+    EXPECT_NEAR(std::hypot(o.y[0], o.y[1]), 1.0, 1e-5);
+    EXPECT_LE(std::fabs(o.y[1]), 1e-9);  // on the section
+    double er[2], ei[2];
+    ASSERT_EQ(TXEigen(o.tx, 2, o.phi.ptr(), er, ei), 1);
+    SORTEIG(er, ei, 2);
+    EXPECT_NEAR(er[1], 1.0, 1e-5);
+    EXPECT_NEAR(er[0], std::exp(-2.0 * exact), 1e-5);
+    EXPECT_EQ(o.tx->nparam, 2);
+}
+
+TEST(AutoOrbit, StartOnTheSectionIsTheAnchor) {
+    HopfOrbit o(1.0, 0.0);
+    ASSERT_EQ(o.solve(1), 1);
+    // Without the anchor the first crossing would be at (-1, 0), half a turn later.
+    EXPECT_NEAR(o.y[0], 1.0, 1e-6);
+    EXPECT_NEAR(o.period, kTwoPi / kOmega, 1e-6);
+}
+
+TEST(AutoOrbit, TwoTurnsDoubleThePeriod) {
+    HopfOrbit o(1.2, 0.3);
+    ASSERT_EQ(o.solve(2), 1);
+    EXPECT_NEAR(o.period, 2.0 * kTwoPi / kOmega, 2e-6);
+}
+
+TEST(AutoOrbit, SectionNeverReachedReturnsZeroAndRestoresNparam) {
+    HopfOrbit o(1.0, 0.0);
+    TXSetCut(o.tx, [](double, double *y) { return y[0] - 5.0; }, 1e-9);
+    ASSERT_EQ(TXSetMaxPeriodSteps(o.tx, 50), 1);
+    EXPECT_EQ(o.solve(1), 0);
+    EXPECT_EQ(TXErrorTraxis(o.tx), 0);
+    EXPECT_EQ(o.tx->nparam, 2);
+}
+
+TEST(AutoOrbit, TurnCountBelowOneIsRefused) {
+    HopfOrbit o(1.0, 0.0);
+    EXPECT_EQ(o.solve(0), 0);
+    EXPECT_EQ(TXErrorTraxis(o.tx), TX_ERR_BAD_MODE);
+}
+
 }  // namespace

@@ -13,6 +13,9 @@ namespace {
 
 constexpr double kRadix = 2.0;
 constexpr double kBalanceThreshold = 0.95;
+// Balancing ends after a few sweeps; the cap only guards against rounding (subnormal entries)
+// keeping a sweep from ever settling.
+constexpr int kMaxBalanceSweeps = 1000;
 constexpr int kMaxQrIterations = 30;
 constexpr double kTinyPivot = 1.0e-20;
 
@@ -24,7 +27,7 @@ double sign(double a, double b) { return b > 0.0 ? std::fabs(a) : -std::fabs(a);
 extern "C" void Balanc(double **a, int n) {
     constexpr double sqrdx = kRadix * kRadix;
     bool changed = true;
-    while (changed) {
+    for (int sweep = 0; changed && sweep < kMaxBalanceSweeps; ++sweep) {
         changed = false;
         for (int i = 0; i < n; ++i) {
             double c = 0.0, r = 0.0;

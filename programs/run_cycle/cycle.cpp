@@ -1,0 +1,185 @@
+#include "cycle.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "model.h"
+#include "output_file.h"
+
+Traxis traxis = nullptr;
+
+namespace {
+
+constexpr int kDim = kModelDim;
+constexpr double kRelTol = 1e-5;
+constexpr double kFirstStep = 0.01;
+constexpr double kParamPert = 1e-6;
+constexpr double kCutEps = 1e-6;
+constexpr double kTransient = 1000.0;
+constexpr int kDebugSamples = 10000;
+constexpr double kDebugInterval = 0.2;
+// Guards the crossing loops against an orbit that never returns to the section (an
+// equilibrium, say); a limit cycle needs far fewer steps per half turn.
+constexpr long kMaxStepsPerCrossing = 100000;
+
+constexpr const char *kResultFile = "out.slc";
+constexpr const char *kMultiplierFile = "multy.slc";
+constexpr const char *kDebugFile = "debug.txt";
+
+// Steps until the trajectory crosses x = 0 (either direction).
+bool take_crossing(double *t) {
+    for (long k = 0; k < kMaxStepsPerCrossing; ++k)
+        if (TXPoincareStep(traxis, t, systemVariable)) return true;
+    std::fprintf(stderr, "run_cycle: the orbit did not reach the section x = 0 within %ld steps\n",
+                 kMaxStepsPerCrossing);
+    return false;
+}
+
+// Successive crossings alternate in direction, so one turn is two crossings.
+bool take_turns(double *t) {
+    for (long long k = 0; k < 2LL * periodNumber; ++k)
+        if (!take_crossing(t)) return false;
+    return true;
+}
+
+// Phi: the fundamental matrix in three columns, a fourth spare column kept 0.
+struct Monodromy {
+    std::array<std::array<double, kDim + 1>, kDim> cells{};
+    std::array<double *, kDim> rows{};
+    Monodromy() {
+        for (int i = 0; i < kDim; ++i) rows[i] = cells[i].data();
+        reset();
+    }
+    void reset() {
+        for (int i = 0; i < kDim; ++i)
+            for (int k = 0; k <= kDim; ++k) cells[i][k] = i == k ? 1.0 : 0.0;
+    }
+    double **get() { return rows.data(); }
+};
+
+// Stage message: the next stage overwrites it, so a run that ends inside a stage leaves it.
+bool announce(const char *message) { return write_whole_file(kResultFile, message); }
+
+bool write_debug_trajectory(double *t) {
+    OutputFile debug(kDebugFile);
+    if (!debug.is_open()) return false;
+    TXIntegrate(traxis, t, *t + kTransient, systemVariable);
+    for (int i = 0; i < kDebugSamples; ++i) {
+        TXIntegrate(traxis, t, *t + kDebugInterval, systemVariable);
+        std::fprintf(debug.get(), "%lf %lf %lf\n", systemVariable[0], systemVariable[1],
+                     systemVariable[2]);
+    }
+    if (debug.close()) return true;
+    std::remove(kDebugFile);
+    return false;
+}
+
+bool write_result(double period, const double *er, const double *ei) {
+    OutputFile out(kResultFile);
+    if (!out.is_open()) return false;
+    std::fprintf(out.get(), "# period time\n%lf\n", period);
+    std::fprintf(out.get(), "# multipliers\n\tRe\t\tIm \t\tMod \n");
+    for (int i = 0; i < kDim; ++i)
+        std::fprintf(out.get(), "%d:\t%lf\t%lf\t%lf\n", i, er[i], ei[i],
+                     std::sqrt(er[i] * er[i] + ei[i] * ei[i]));
+    return out.close();
+}
+
+// Places a multiplier on a 100 x 100 grid, the vertical coordinate counted downwards.
+int grid_column(double re) { return static_cast<int>(std::ceil(50.0 * (std::tanh(re) + 1.0))); }
+int grid_row(double im) { return 100 - static_cast<int>(std::ceil(50.0 * (std::tanh(im) + 1.0))); }
+
+bool write_multipliers(const double *er, const double *ei) {
+    OutputFile out(kMultiplierFile);
+    if (!out.is_open()) return false;
+    for (int i = 0; i < kDim; ++i) std::fprintf(out.get(), "%f ", systemVariable[i]);
+    std::fprintf(out.get(), "\n");
+    for (int i = 0; i < kDim; ++i)
+        std::fprintf(out.get(), "%i %i \n ", grid_column(er[i]), grid_row(ei[i]));
+    return out.close();
+}
+
+}  // namespace
+
+void initFunction() {
+    systemVariable = static_cast<double *>(std::calloc(kDim, sizeof(double)));
+    if (!systemVariable) {
+        std::printf("ERROR: not enough memory\n");
+        std::exit(1);
+    }
+    traxis = TXOpenTraxis(model, kDim, kRelTol, kFirstStep);
+    TXVarOpenTraxis(traxis, jacobian, 2, static_cast<jac_t>(nullptr), kParamPert, &par[0],
+                    &par[1]);
+    TXSetCut(traxis, cutfun, kCutEps);
+    readStateFile();
+    readParamFile();
+    // Zero turns would make every point periodic with period 0.
+    if (periodNumber < 1 || std::isnan(cycle_eps)) {
+        std::printf("ERROR: param.slc needs slc_periodicity of at least 1 and a number for "
+                    "slc_eps\n");
+        std::exit(1);
+    }
+}
+
+int adjustInitialConditions(int max, double eps) {
+    double t = 0.0;
+    double d = 1.0;
+    if (!take_crossing(&t)) return 0;
+    int passes = 0;
+    while (d > eps) {
+        double previous[kDim];
+        for (int i = 0; i < kDim; ++i) previous[i] = systemVariable[i];
+        if (!take_turns(&t)) return 0;
+        double sum = 0.0;
+        for (int i = 0; i < kDim; ++i) {
+            const double diff = systemVariable[i] - previous[i];
+            sum += diff * diff;
+        }
+        d = std::sqrt(sum);
+        ++passes;
+        if (passes > max) return 0;
+    }
+    return 1;
+}
+
+int processFunction() {
+    double er[kDim] = {}, ei[kDim] = {};
+    Monodromy phi;
+    double t = 0.0;
+
+    if (!write_debug_trajectory(&t)) return 1;
+
+    if (!adjustInitialConditions(max_adjust, cycle_eps)) {
+        announce("ERROR: Can't adjust initial conditions for given pricision within given number "
+                 "of steps!\n");
+        return 1;
+    }
+
+    char message[96];
+    std::snprintf(message, sizeof message, "ERROR: Can't locate a %d-periodic limit cycle!\n",
+                  periodNumber);
+    if (!announce(message)) return 1;
+    const double start = t;
+    if (!take_turns(&t)) return 1;
+    const double period = t - start;
+
+    phi.reset();
+    if (!announce("ERROR: Can't calculate the Floque multipliers\n")) return 1;
+    TXVarIntegrate(traxis, &t, t + period, systemVariable, phi.get());
+    TXEigen(traxis, kDim, phi.get(), er, ei);
+    SORTEIG(er, ei, kDim);  // the multiplier along the flow goes last
+
+    if (!write_result(period, er, ei)) return 1;
+    if (!write_multipliers(er, ei)) return 1;
+    return 0;
+}
+
+void exitFunction() {
+    TXVarCloseTraxis(traxis);
+    TXCloseTraxis(traxis);
+    traxis = nullptr;
+    std::free(systemVariable);
+    systemVariable = nullptr;
+}

@@ -77,15 +77,10 @@ TEST(BifRecord, NullHandleIsRefused) {
     EXPECT_EXIT(TXDestroyBif(nullptr, nullptr), testing::ExitedWithCode(1), "Traxis not opened");
 }
 
-TEST(BifTables, NamesAndIcons) {
-    const char *names[] = {"NOT DETERMINED", "TORUS",     "TRANSCRITICAL", "SADDLE-NODE",
-                           "PERIOD DOUBLING", "PITCHFORK", "HOPF"};
-    for (int i = 0; i < TX_BIF_COUNT; ++i) EXPECT_STREQ(TraxisBifName[i], names[i]);
-    EXPECT_STREQ(TraxisBifIconLeft[TX_BIF_TRANSCRITICAL], "-/-");
-    EXPECT_STREQ(TraxisBifIconRight[TX_BIF_TRANSCRITICAL], "-\\-");
-    EXPECT_EQ(std::strlen(TraxisBifIconRight[TX_BIF_TRANSCRITICAL]), 3u);
-    EXPECT_STREQ(TraxisBifIconLeft[TX_BIF_TORUS], "-oO-");
-    EXPECT_STREQ(TraxisBifIconRight[TX_BIF_SADDLE_NODE], ")");
+TEST(BifTables, EveryCodeHasANameAndHopfHasNoIcons) {
+    for (int i = 0; i < TX_BIF_COUNT; ++i) ASSERT_NE(TraxisBifName[i], nullptr);
+    EXPECT_STREQ(TraxisBifName[TX_BIF_PERIOD_DOUBLING], "PERIOD DOUBLING");
+    EXPECT_EQ(std::strlen(TraxisBifIconRight[TX_BIF_TRANSCRITICAL]), 3u);  // minus, backslash, minus
     EXPECT_EQ(TraxisBifIconLeft[TX_BIF_HOPF], nullptr);
     EXPECT_EQ(TraxisBifIconRight[TX_BIF_HOPF], nullptr);
 }

@@ -89,7 +89,7 @@ protected:
 };
 
 // Independent reference: classical RK4 on the model equations with a small fixed step, period
-// from successive upward crossings of x = 0 (cubic Hermite interpolation within the step).
+// from successive upward crossings of x = 0, interpolated linearly within the step.
 double reference_period(const Model &m) {
     auto f = [&](const double *y, double *d) {
         const double x = y[0];
@@ -98,11 +98,11 @@ double reference_period(const Model &m) {
         d[2] = m.b * ((std::fabs(x) + x) * x / 2 - y[2]);
     };
     double y[3] = {m.x, m.v == 0 ? 1e-6 : m.v, m.w == 0 ? 1e-6 : m.w};
-    const double h = 2e-3;
-    double t = 0.0, last = -1.0;
-    std::vector<double> periods;
-    while (periods.size() < 5) {
-        double k1[3], k2[3], k3[3], k4[3], z[3], before[3], dbefore[3];
+    const double h = 1e-3;
+    double t = 0.0, first = -1.0, last = -1.0;
+    int periods = 0;
+    while (periods < 5) {
+        double k1[3], k2[3], k3[3], k4[3], z[3];
         f(y, k1);
         for (int i = 0; i < 3; ++i) z[i] = y[i] + h / 2 * k1[i];
         f(z, k2);
@@ -110,34 +110,18 @@ double reference_period(const Model &m) {
         f(z, k3);
         for (int i = 0; i < 3; ++i) z[i] = y[i] + h * k3[i];
         f(z, k4);
-        for (int i = 0; i < 3; ++i) {
-            before[i] = y[i];
-            dbefore[i] = k1[i];
-            y[i] += h / 6 * (k1[i] + 2 * k2[i] + 2 * k3[i] + k4[i]);
-        }
+        const double x_before = y[0];
+        for (int i = 0; i < 3; ++i) y[i] += h / 6 * (k1[i] + 2 * k2[i] + 2 * k3[i] + k4[i]);
         t += h;
-        if (t > 300.0 && before[0] < 0.0 && y[0] >= 0.0) {
-            double dafter[3];
-            f(y, dafter);
-            // Newton on the Hermite cubic of x over the step.
-            const double x0 = before[0], x1 = y[0], d0 = dbefore[0] * h, d1 = dafter[0] * h;
-            double s = x0 / (x0 - x1);
-            for (int k = 0; k < 20; ++k) {
-                const double s2 = s * s, s3 = s2 * s;
-                const double p = (2 * s3 - 3 * s2 + 1) * x0 + (s3 - 2 * s2 + s) * d0 +
-                                 (-2 * s3 + 3 * s2) * x1 + (s3 - s2) * d1;
-                const double dp = (6 * s2 - 6 * s) * x0 + (3 * s2 - 4 * s + 1) * d0 +
-                                  (-6 * s2 + 6 * s) * x1 + (3 * s2 - 2 * s) * d1;
-                s -= p / dp;
-            }
-            const double crossing = t - h + s * h;
-            if (last > 0.0) periods.push_back(crossing - last);
-            last = crossing;
+        if (t > 300.0 && x_before < 0.0 && y[0] >= 0.0) {
+            last = t - h * y[0] / (y[0] - x_before);
+            if (first < 0.0)
+                first = last;
+            else
+                ++periods;
         }
     }
-    double sum = 0.0;
-    for (double p : periods) sum += p;
-    return sum / periods.size();
+    return (last - first) / periods;
 }
 
 struct Multiplier {

@@ -1,17 +1,23 @@
+// The three stages of run_cycle and the output files they write.
 #include "cycle.h"
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "batch.hpp"
 #include "model.h"
-#include "output_file.h"
 
 Traxis traxis = nullptr;
 
 namespace {
 
+using txprog::fail;
+
+constexpr const char *kProgram = "run_cycle";
 constexpr int kDim = kModelDim;
 constexpr double kRelTol = 1e-5;
 constexpr double kFirstStep = 0.01;
@@ -32,8 +38,8 @@ constexpr const char *kDebugFile = "debug.txt";
 bool take_crossing(double *t) {
     for (long k = 0; k < kMaxStepsPerCrossing; ++k)
         if (TXPoincareStep(traxis, t, systemVariable)) return true;
-    std::fprintf(stderr, "run_cycle: the orbit did not reach the section x = 0 within %ld steps\n",
-                 kMaxStepsPerCrossing);
+    std::fprintf(stderr, "%s: the orbit did not reach the section x = 0 within %ld steps\n",
+                 kProgram, kMaxStepsPerCrossing);
     return false;
 }
 
@@ -59,56 +65,59 @@ struct Monodromy {
     double **get() { return rows.data(); }
 };
 
-// Stage message: the next stage overwrites it, so a run that ends inside a stage leaves it.
-bool announce(const char *message) { return write_whole_file(kResultFile, message); }
+std::FILE *open_for_writing(const char *name) {
+    std::FILE *f = std::fopen(name, "w");
+    if (!f) fail(kProgram, "could not open %s for writing: %s", name, std::strerror(errno));
+    return f;
+}
 
-bool write_debug_trajectory(double *t) {
-    OutputFile debug(kDebugFile);
-    if (!debug.is_open()) return false;
+// Stage message: the next stage overwrites it, so a run that ends inside a stage leaves it.
+void announce(const char *message) {
+    std::FILE *f = open_for_writing(kResultFile);
+    txprog::close_written(kProgram, f, kResultFile, std::fputs(message, f) >= 0);
+}
+
+void write_debug_trajectory(double *t) {
+    std::FILE *debug = open_for_writing(kDebugFile);
+    bool written = true;
     TXIntegrate(traxis, t, *t + kTransient, systemVariable);
     for (int i = 0; i < kDebugSamples; ++i) {
         TXIntegrate(traxis, t, *t + kDebugInterval, systemVariable);
-        std::fprintf(debug.get(), "%lf %lf %lf\n", systemVariable[0], systemVariable[1],
-                     systemVariable[2]);
+        written &= std::fprintf(debug, "%lf %lf %lf\n", systemVariable[0], systemVariable[1],
+                                systemVariable[2]) >= 0;
     }
-    if (debug.close()) return true;
-    std::remove(kDebugFile);
-    return false;
+    txprog::close_written(kProgram, debug, kDebugFile, written);
 }
 
-bool write_result(double period, const double *er, const double *ei) {
-    OutputFile out(kResultFile);
-    if (!out.is_open()) return false;
-    std::fprintf(out.get(), "# period time\n%lf\n", period);
-    std::fprintf(out.get(), "# multipliers\n\tRe\t\tIm \t\tMod \n");
+void write_result(double period, const double *er, const double *ei) {
+    std::FILE *out = open_for_writing(kResultFile);
+    bool written = std::fprintf(out, "# period time\n%lf\n", period) >= 0;
+    written &= std::fprintf(out, "# multipliers\n\tRe\t\tIm \t\tMod \n") >= 0;
     for (int i = 0; i < kDim; ++i)
-        std::fprintf(out.get(), "%d:\t%lf\t%lf\t%lf\n", i, er[i], ei[i],
-                     std::sqrt(er[i] * er[i] + ei[i] * ei[i]));
-    return out.close();
+        written &= std::fprintf(out, "%d:\t%lf\t%lf\t%lf\n", i, er[i], ei[i],
+                                std::sqrt(er[i] * er[i] + ei[i] * ei[i])) >= 0;
+    txprog::close_written(kProgram, out, kResultFile, written);
 }
 
 // Places a multiplier on a 100 x 100 grid, the vertical coordinate counted downwards.
 int grid_column(double re) { return static_cast<int>(std::ceil(50.0 * (std::tanh(re) + 1.0))); }
 int grid_row(double im) { return 100 - static_cast<int>(std::ceil(50.0 * (std::tanh(im) + 1.0))); }
 
-bool write_multipliers(const double *er, const double *ei) {
-    OutputFile out(kMultiplierFile);
-    if (!out.is_open()) return false;
-    for (int i = 0; i < kDim; ++i) std::fprintf(out.get(), "%f ", systemVariable[i]);
-    std::fprintf(out.get(), "\n");
+void write_multipliers(const double *er, const double *ei) {
+    std::FILE *out = open_for_writing(kMultiplierFile);
+    bool written = true;
+    for (int i = 0; i < kDim; ++i) written &= std::fprintf(out, "%f ", systemVariable[i]) >= 0;
+    written &= std::fprintf(out, "\n") >= 0;
     for (int i = 0; i < kDim; ++i)
-        std::fprintf(out.get(), "%i %i \n ", grid_column(er[i]), grid_row(ei[i]));
-    return out.close();
+        written &= std::fprintf(out, "%i %i \n ", grid_column(er[i]), grid_row(ei[i])) >= 0;
+    txprog::close_written(kProgram, out, kMultiplierFile, written);
 }
 
 }  // namespace
 
 void initFunction() {
     systemVariable = static_cast<double *>(std::calloc(kDim, sizeof(double)));
-    if (!systemVariable) {
-        std::printf("ERROR: not enough memory\n");
-        std::exit(1);
-    }
+    if (!systemVariable) fail(kProgram, "not enough memory");
     traxis = TXOpenTraxis(model, kDim, kRelTol, kFirstStep);
     TXVarOpenTraxis(traxis, jacobian, 2, static_cast<jac_t>(nullptr), kParamPert, &par[0],
                     &par[1]);
@@ -116,11 +125,8 @@ void initFunction() {
     readStateFile();
     readParamFile();
     // Zero turns would make every point periodic with period 0.
-    if (periodNumber < 1 || std::isnan(cycle_eps)) {
-        std::printf("ERROR: param.slc needs slc_periodicity of at least 1 and a number for "
-                    "slc_eps\n");
-        std::exit(1);
-    }
+    if (periodNumber < 1) fail(kProgram, "param.slc: slc_periodicity must be at least 1");
+    if (std::isnan(cycle_eps)) fail(kProgram, "param.slc: slc_eps is not a number");
 }
 
 int adjustInitialConditions(int max, double eps) {
@@ -149,7 +155,7 @@ int processFunction() {
     Monodromy phi;
     double t = 0.0;
 
-    if (!write_debug_trajectory(&t)) return 1;
+    write_debug_trajectory(&t);
 
     if (!adjustInitialConditions(max_adjust, cycle_eps)) {
         announce("ERROR: Can't adjust initial conditions for given pricision within given number "
@@ -160,19 +166,19 @@ int processFunction() {
     char message[96];
     std::snprintf(message, sizeof message, "ERROR: Can't locate a %d-periodic limit cycle!\n",
                   periodNumber);
-    if (!announce(message)) return 1;
+    announce(message);
     const double start = t;
     if (!take_turns(&t)) return 1;
     const double period = t - start;
 
     phi.reset();
-    if (!announce("ERROR: Can't calculate the Floque multipliers\n")) return 1;
+    announce("ERROR: Can't calculate the Floque multipliers\n");
     TXVarIntegrate(traxis, &t, t + period, systemVariable, phi.get());
     TXEigen(traxis, kDim, phi.get(), er, ei);
     SORTEIG(er, ei, kDim);  // the multiplier along the flow goes last
 
-    if (!write_result(period, er, ei)) return 1;
-    if (!write_multipliers(er, ei)) return 1;
+    write_result(period, er, ei);
+    write_multipliers(er, ei);
     return 0;
 }
 

@@ -10,8 +10,8 @@ extern Traxis traxis;
 // "param.slc" (a missing file ends the process with status 1).
 void initFunction();
 // Runs the analysis and writes "debug.txt", "out.slc" and "multy.slc".  Returns the exit
-// status: 0 on success, 1 when the cycle was not found or an output file could not be written
-// ("out.slc" then names the stage that failed).
+// status: 0 on success, 1 when the cycle was not found ("out.slc" then names the stage that
+// failed).  A file that cannot be written ends the process with a message and status 1.
 int processFunction();
 void exitFunction();
 // Iterates the return map over periodNumber turns until two returns lie within eps of each

@@ -9,7 +9,7 @@
 #include "batch.hpp"
 #include "model.h"
 #include "settings.hpp"
-#include "spectrum.hpp"
+#include "lyap_spectrum.hpp"
 #include "tx.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "../batch_run.hpp"
 #include "../model_files.hpp"
-#include "spectrum.hpp"
+#include "lyap_spectrum.hpp"
 #include "tx.h"
 
 namespace {

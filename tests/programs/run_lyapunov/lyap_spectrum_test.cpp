@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "spectrum.hpp"
+#include "lyap_spectrum.hpp"
 
 namespace {
 

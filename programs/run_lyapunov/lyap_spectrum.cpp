@@ -1,4 +1,4 @@
-#include "spectrum.hpp"
+#include "lyap_spectrum.hpp"
 
 #include <cmath>
 #include <utility>

@@ -170,6 +170,11 @@ int TXSetMaxNewtSteps(Traxis tx, int n);
 
 /* ---- noise-driven integration ---- */
 
+/* Fixed step hnoise with the program's model() and noise_part(), one noise sample per step held
+ * over four stages.  *t0 ends at the first multiple of hnoise not below t1 (no interpolation);
+ * the step bookkeeping of the handle, and so TXInterpolate, is left alone. */
+int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *y);
+
 /* ---- sections ---- */
 
 /* ---- variational equations ---- */

@@ -177,6 +177,20 @@ int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *y);
 
 /* ---- sections ---- */
 
+/* a null cutfcn selects the automatic hyperplane */
+int TXSetCut(Traxis tx, cut_t cutfcn, double eps);
+/* one step; 1 when it crossed the section, with *t and y just past it (within CutEps) */
+int TXPoincareStep(Traxis tx, double *t, double *y);
+/* point and unit normal of the automatic hyperplane */
+int TXCutSurface(Traxis tx, double *state, double *normal);
+/* signed distance of y from the automatic hyperplane; t is not used */
+double TXAutoCut(Traxis tx, double t, double *y);
+/* hyperplane through y, normal to the vector field there */
+int TXSetAutoCut(Traxis tx, double t, double *y);
+/* library-internal: nearest crossing by a secant search from one step, which need not cross;
+   1 with *t and y located, 0 when not converged within MaxNewtSteps + 1 iterates */
+int CLOSESTCUT(Traxis tx, double *t, double *y);
+
 /* ---- variational equations ---- */
 
 int TXVarCloseTraxis(Traxis tx);

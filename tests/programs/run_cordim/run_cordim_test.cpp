@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "../scratch_dir.hpp"
+#include "../batch_run.hpp"
 #include "correlation.hpp"
 
 namespace {
 
-using progtest::ScratchDir;
+using batchtest::Workdir;
 
 std::string par(const std::string &file, const std::string &n, const std::string &d,
                 const std::string &largest, const std::string &smallest) {
@@ -35,19 +35,12 @@ std::string random_point_file(int n, int d, std::uint32_t seed) {
     return text;
 }
 
-std::vector<std::string> lines(const std::string &text) {
-    std::vector<std::string> out;
-    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
-        out.push_back(text.substr(at, end - at + 1));
-    return out;
-}
-
 TEST(RunCordim, WritesTheStoredTableForASmallSquare) {
     // Reference point (0, 0): distances 0, 1, 1, sqrt 2 and sqrt 1/2 to the five points.
-    ScratchDir dir;
+    Workdir dir;
     dir.write("par.dat", par("square.txt", "5", "2", "2", "0.3"));
     dir.write("square.txt", "0 0\n1 0\n0 1\n1 1\n0.5 0.5\n");
-    const auto r = dir.run(RUN_CORDIM);
+    const auto r = dir.run(RUN_CORDIM, {});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.read("dimout.dat"),
               " 0.693147180559945 -1.609437942504883 \n"     // ln 2, ln 5/25
@@ -57,11 +50,11 @@ TEST(RunCordim, WritesTheStoredTableForASmallSquare) {
 }
 
 TEST(RunCordim, RadiiHalveFromTheLargestAndTheWholeCubeHoldsEveryPair) {
-    ScratchDir dir;
+    Workdir dir;
     dir.write("par.dat", par("points.txt", "250", "3", "1", "0.1"));
     dir.write("points.txt", random_point_file(250, 3, 1));
-    ASSERT_EQ(dir.run(RUN_CORDIM).status, 0);
-    const auto table = lines(dir.read("dimout.dat"));
+    ASSERT_EQ(dir.run(RUN_CORDIM, {}).status, 0);
+    const auto table = batchtest::lines(dir.read("dimout.dat"));
     ASSERT_EQ(table.size(), 4u);  // radii 1, 1/2, 1/4, 1/8
     EXPECT_EQ(table[0].substr(0, 19), " 0.000000000000000 ");
     for (int i = 1; i < 4; ++i) {
@@ -71,37 +64,37 @@ TEST(RunCordim, RadiiHalveFromTheLargestAndTheWholeCubeHoldsEveryPair) {
     }
 
     dir.write("par.dat", par("points.txt", "250", "3", "1.7320509", "1.7"));  // >= sqrt 3
-    ASSERT_EQ(dir.run(RUN_CORDIM).status, 0);
+    ASSERT_EQ(dir.run(RUN_CORDIM, {}).status, 0);
     char expected[64];
-    std::snprintf(expected, sizeof expected, " %2.15f \n",
+    std::snprintf(expected, sizeof expected, " %2.15f ",
                   static_cast<double>(static_cast<float>(std::log(3.0 / 250))));
-    EXPECT_EQ(lines(dir.read("dimout.dat"))[0].substr(18), expected);
+    EXPECT_EQ(batchtest::lines(dir.read("dimout.dat"))[0].substr(18), expected);
 }
 
 TEST(RunCordim, ReadsOnlyTheFirstNPoints) {
-    ScratchDir dir;
+    Workdir dir;
     const std::string points = random_point_file(300, 2, 2);
     dir.write("par.dat", par("exact.txt", "300", "2", "1", "0.01"));
     dir.write("exact.txt", points);
-    ASSERT_EQ(dir.run(RUN_CORDIM).status, 0);
+    ASSERT_EQ(dir.run(RUN_CORDIM, {}).status, 0);
     const std::string exact = dir.read("dimout.dat");
 
     dir.write("par.dat", par("longer.txt", "300", "2", "1", "0.01"));
     dir.write("longer.txt", points + random_point_file(50, 2, 3) + "trailing text\n");
-    ASSERT_EQ(dir.run(RUN_CORDIM).status, 0);
+    ASSERT_EQ(dir.run(RUN_CORDIM, {}).status, 0);
     EXPECT_EQ(dir.read("dimout.dat"), exact);
 }
 
 TEST(RunCordim, TableMatchesThePerRadiusCountByteForByte) {
-    ScratchDir dir;
+    Workdir dir;
     const int n = 1500, d = 3;
     dir.write("par.dat", par("points.txt", "1500", "3", "1.2", "0.01"));
     dir.write("points.txt", random_point_file(n, d, 4));
-    ASSERT_EQ(dir.run(RUN_CORDIM).status, 0);
+    ASSERT_EQ(dir.run(RUN_CORDIM, {}).status, 0);
 
     // The same table from the plain definition, formatted here.
     correlation::PointSet p{n, d, std::vector<float>(n * d)};
-    FILE *f = std::fopen(dir.path("points.txt").c_str(), "r");
+    FILE *f = std::fopen(dir.file("points.txt").c_str(), "r");
     for (int i = 0; i < n; ++i)
         for (int k = 0; k < d; ++k) ASSERT_EQ(std::fscanf(f, "%f", &p.coordinate(k)[i]), 1);
     std::fclose(f);
@@ -155,10 +148,10 @@ TEST(RunCordim, RefusesBadInputWithAMessageAndWritesNoTable) {
          "more than 100 radii"},
     };
     for (const Refusal &c : cases) {
-        ScratchDir dir;
+        Workdir dir;
         if (!c.par_dat.empty()) dir.write("par.dat", c.par_dat);
         if (!c.point_file.empty()) dir.write("p.txt", c.point_file);
-        const auto r = dir.run(RUN_CORDIM);
+        const auto r = dir.run(RUN_CORDIM, {});
         EXPECT_EQ(r.status, 1) << c.what;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
         EXPECT_FALSE(dir.exists("dimout.dat")) << c.what;
@@ -166,10 +159,10 @@ TEST(RunCordim, RefusesBadInputWithAMessageAndWritesNoTable) {
 }
 
 TEST(RunCordim, AHugePointCountWithAShortFileIsRefusedWithoutExhaustingMemory) {
-    ScratchDir dir;
+    Workdir dir;
     dir.write("par.dat", par("p.txt", "2000000000", "1000", "1", "0.1"));
     dir.write("p.txt", "1 2 3\n");
-    const auto r = dir.run(RUN_CORDIM);
+    const auto r = dir.run(RUN_CORDIM, {});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("holds only 3 readable numbers"), std::string::npos) << r.err;
 }

@@ -61,13 +61,19 @@ void sweep(Trajectory &run, const Settings &s, const char *file, bool emptied) {
         if (!f || std::fclose(f) != 0) fail(kProgram, "cannot open %s for writing", file);
     }
     double exponents[kModelDim];
-    for (double p = par[s.parameter]; p <= s.sweep_end; p += s.increment) {
+    for (double p = par[s.parameter]; p <= s.sweep_end;) {
         par[s.parameter] = p;
         const Spectrum spectrum = compute(run, s, exponents);
         std::FILE *out = std::fopen(file, "a");
         if (!out) fail(kProgram, "cannot open %s for appending", file);
         const bool ok = txlyap::write_sweep_line(out, p, spectrum);
         if (std::fclose(out) != 0 || !ok) fail(kProgram, "cannot write %s", file);
+        // An increment below the rounding of p would append the same value for ever.
+        const double next = p + s.increment;
+        if (next == p)
+            fail(kProgram, "param.lce: the sweep increment (value 8) is too small to move %g on",
+                 p);
+        p = next;
     }
 }
 

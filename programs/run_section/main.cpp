@@ -55,6 +55,9 @@ void check_settings(const double *v) {
             fail(kProgram, "param.pnc: the radius ratio (value 13) must lie between 0 and 1");
         if (!(v[kSmallest] > 0))
             fail(kProgram, "param.pnc: the smallest radius (value 10) must be positive");
+        // An infinite first radius never shrinks below the smallest one.
+        if (!std::isfinite(v[kLargest]))
+            fail(kProgram, "param.pnc: the largest radius (value 11) must be finite");
         if (!(v[kSpacing] > 0))
             fail(kProgram, "param.pnc: the reference spacing (value 14) must be positive");
     }

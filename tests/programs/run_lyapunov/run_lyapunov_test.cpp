@@ -162,6 +162,12 @@ TEST(RunLyapunov, RefusedInputsEndWithAMessageAndStatusOne) {
     EXPECT_NE(r.err.find("increment"), std::string::npos);
     EXPECT_EQ(dir.read("sweep.lce"), "kept\n");  // refused before the file is touched
 
+    standing.increment = 1e-17;  // lost in the rounding of a = 2
+    r = run(dir, m, standing, {"3", "sweep.lce"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("too small to move 2 on"), std::string::npos) << r.err;
+    EXPECT_EQ(batchtest::lines(dir.read("sweep.lce")).size(), 2u);  // kept, and one line for a = 2
+
     r = run(dir, m, p, {"3", "no/such/dir/sweep.lce"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no/such/dir/sweep.lce"), std::string::npos);

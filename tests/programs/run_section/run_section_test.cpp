@@ -259,6 +259,7 @@ TEST(RunSection, RefusesWhatItCannotRun) {
     add("width of the second section", [](Pnc &p) { p.second_on = 1; p.second_width = 0; });
     add("radius ratio", [](Pnc &p) { p.dim_on = 1; p.ratio = 1; });
     add("smallest radius", [](Pnc &p) { p.dim_on = 1; p.r_min = 0; });
+    add("largest radius", [](Pnc &p) { p.dim_on = 1; p.r_max = INFINITY; });
     add("rounds to 0", [](Pnc &p) { p.dim_on = 1; p.spacing = 0.01; p.selection = 2; });
     add("at least two", [](Pnc &p) { p.dim_on = 1; p.points = 1; });
     // Located within 1e-8, the section variable prints as 0.000000 every time.

@@ -58,7 +58,18 @@ extern "C" int TXSetAutoCut(Traxis tx, double t, double *y) {
     double norm = 0.0;
     for (int i = 0; i < n; ++i) norm += v[i] * v[i];
     norm = std::sqrt(norm);
-    for (int i = 0; i < n; ++i) v[i] /= norm;
+    double scale = 1.0;
+    if (norm == 0.0 || std::isinf(norm)) {
+        // The squares under- or overflowed (a field near 1e-160 or 1e160), which would leave a
+        // normal of infinite or zero length: measure the field in units of its largest component.
+        scale = 0.0;
+        for (int i = 0; i < n; ++i) scale = std::fmax(scale, std::fabs(v[i]));
+        if (!std::isfinite(scale)) scale = 1.0;
+        norm = 0.0;
+        for (int i = 0; i < n; ++i) norm += (v[i] / scale) * (v[i] / scale);
+        norm = std::sqrt(norm);
+    }
+    for (int i = 0; i < n; ++i) v[i] = v[i] / scale / norm;
     tx->CutSurfaceDefined = 1;
     return 1;
 }

@@ -214,6 +214,24 @@ TEST(AutoCut, HyperplaneThroughThePointNormalToTheField) {
     EXPECT_NEAR(TXAutoCut(tx, 5.0, ahead), fn, 1e-14);  // signed distance, t unused
 }
 
+double g_field_size = 1.0;  // a constant field (3, 4) * g_field_size
+void constant_field(double, double *, double *f) {
+    f[0] = 3.0 * g_field_size;
+    f[1] = 4.0 * g_field_size;
+}
+
+TEST(AutoCut, TheNormalHasUnitLengthForTinyAndHugeFields) {
+    Handle tx(constant_field, 2, 1e-10, 0.01);
+    double y[2] = {1.0, 2.0}, p[2], q[2];
+    for (double size : {1.0, 1e-170, 1e200}) {
+        g_field_size = size;
+        ASSERT_EQ(TXSetAutoCut(tx, 0.0, y), 1) << size;
+        ASSERT_EQ(TXCutSurface(tx, p, q), 1);
+        EXPECT_DOUBLE_EQ(q[0], 0.6) << size;
+        EXPECT_DOUBLE_EQ(q[1], 0.8) << size;
+    }
+}
+
 TEST(AutoCut, SectionStepsUseItWhileNoFunctionIsSet) {
     Handle tx(txtest::oscillator, 2, 1e-10, 0.01);
     ASSERT_EQ(TXSetCut(tx, first_component, 1e-8), 1);

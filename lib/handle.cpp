@@ -39,7 +39,7 @@ extern "C" const char *const TraxisFatalError[] = {
     "Minimum stepsize reached",
     "No Convergense in Newton iteration",
     "Step size too small",
-    "Lyapunov sampling or exponent count out of range",
+    "Lyapunov interval, sampling or exponent count out of range",
 };
 static_assert(std::size(TraxisFatalError) == TX_ERR_COUNT, "one text per error code");
 

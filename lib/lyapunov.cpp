@@ -1,5 +1,6 @@
 // Lyapunov exponents from neighbouring trajectories renormalised by Gram-Schmidt
 // orthonormalisation (Benettin, Galgani, Giorgilli and Strelcyn, Meccanica 15, 1980).
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -49,6 +50,10 @@ int lyap_calc(Traxis tx, const char *name, const LyapArgs &a, const ProgressFile
     const int n = tx->order;
     if (a.nn < 1 || a.nn > n) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
     if (progress && progress->samp < 1) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
+    // No counted interval would divide by zero and return NaN exponents as a success; the total
+    // count must stay representable.
+    if (a.lyap_steps < 1 || a.trans_steps < 0 || a.trans_steps > LONG_MAX - a.lyap_steps)
+        return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
     const std::size_t un = static_cast<std::size_t>(n);
     tx::detail::Work work;
     if (!work.resize(un * un + 2 * un)) return TX_FAIL(tx, TX_ERR_NO_MEMORY, name);

@@ -120,7 +120,7 @@ enum {
     TX_ERR_MIN_STEPSIZE = 29,
     TX_ERR_NO_CONVERGENCE = 30,
     TX_ERR_STEP_TOO_SMALL = 31,  /* the step no longer advances t (t + h == t) */
-    TX_ERR_LYAP_ARGUMENT = 32,   /* TXLyapCalc: samp below 1 or nn outside 1 ... order */
+    TX_ERR_LYAP_ARGUMENT = 32,   /* TXLyapCalc: lyap_steps < 1, trans_steps < 0, samp < 1 or nn outside 1 ... order */
     TX_ERR_COUNT = 33
 };
 

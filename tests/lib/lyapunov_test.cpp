@@ -1,4 +1,5 @@
 // Lyapunov exponents: Gram-Schmidt, known spectra, the progress file and refusals.
+#include <climits>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -121,6 +122,12 @@ TEST(LyapCalc, RefusalsLeaveTheirCode) {
     EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-6, 0.5, 0, 1, exponents, 0), 0);
     EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
     EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-6, 0.5, 0, 1, exponents, 4), 0);
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
+    EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-6, 0.5, 3, 0, exponents, 3), 0);  // 0/0 exponents
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
+    EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-6, 0.5, -1, 2, exponents, 3), 0);
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
+    EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-6, 0.5, LONG_MAX, 2, exponents, 3), 0);
     EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
     const std::string path = ::testing::TempDir() + "lyap_refused.txt";
     EXPECT_EQ(TXLyapCalcFile(tx.get(), path.c_str(), &t, y, 1e-6, 0.5, 0, 1, exponents, 3, 0), 0);

@@ -69,6 +69,8 @@ double fixed_section_search(Traxis tx, double eps, int mode, double t, double *y
             step /= 2;
             t = saved_t;
             copy_state(y, saved_y);
+            // Started on the section with a negative eps, halving alone would go on for ever.
+            if (!(t + step > t)) return kNone;
             continue;
         }
         break;

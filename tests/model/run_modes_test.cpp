@@ -94,6 +94,10 @@ TEST_F(RunModes, SectionSearchEdgeCases) {
     y[0] = 1.0;
     EXPECT_TRUE(std::isnan(Fixed_PoincareStep(tx_, 1e-12, kModeNoisyRk4, 0.0, y, point)));
     EXPECT_EQ(point[0], 9.0f);
+    // A negative tolerance can never be met, also when the search starts on the section.
+    double start_on[3] = {0.0, 0.5, 0.25};
+    EXPECT_TRUE(std::isnan(Fixed_PoincareStep(tx_, -1.0, kModeEuler, 0.0, start_on, point)));
+    EXPECT_EQ(point[0], 9.0f);
 
     // So does a crossing beyond the step bound; y holds the state reached.
     double far[3] = {1.0, 0.0, 0.0};

@@ -3,9 +3,9 @@
 // it must link without them.
 #include <cmath>
 #include <cstddef>
-#include <stdexcept>  // detail/work.hpp catches std::length_error without including it
 
 #include "detail/enter.hpp"
+#include "detail/target.hpp"
 #include "detail/noisy_rk4.hpp"
 #include "detail/work.hpp"
 #include "tx.h"
@@ -15,9 +15,7 @@ extern "C" int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *
     TX_ENTER(tx, kName);
     double t = *t0;
     if (t1 == t) return 1;
-    // Negated so that a NaN target is refused instead of silently doing nothing; an infinite
-    // one would be stepped towards until t + h == t, some 1e15 steps away.
-    if (!(t1 > t) || std::isinf(t1)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, kName);
+    if (!tx::detail::target_ahead(t, t1)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, kName);
     const double h = tx->hnoise;
     // hnoise is a public field: a zero, negative or NaN step would never reach t1.
     if (!(h > 0.0)) return TX_FAIL(tx, TX_ERR_TIMESTEP_GUESS, kName);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "detail/enter.hpp"
+#include "detail/target.hpp"
 #include "detail/rk_step.hpp"
 #include "tx.h"
 
@@ -43,8 +44,7 @@ extern "C" int TXIntegrate(Traxis tx, double *t0, double t1, double *y) {
     TX_ENTER(tx, "TXIntegrate");
     double t = *t0;
     if (t1 == t) return 1;
-    // Negated so that a NaN target is refused instead of never being reached.
-    if (!(t1 > t)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXIntegrate");
+    if (!tx::detail::target_ahead(t, t1)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXIntegrate");
     const int n = tx->order;
     double h = rk_trial_step(tx);
     copy(tx->y6, y, n);

@@ -7,6 +7,7 @@
 
 #include "detail/dense_step.hpp"
 #include "detail/enter.hpp"
+#include "detail/target.hpp"
 #include "detail/error_stream.hpp"
 #include "detail/rk_step.hpp"
 #include "detail/section_search.hpp"
@@ -237,8 +238,8 @@ extern "C" int TXVarIntegrate(Traxis tx, double *t0, double t1, double *y, doubl
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarIntegrate");
     double t = *t0;
     if (t1 == t) return 1;
-    // Negated so that a NaN target is refused instead of never being reached.
-    if (!(t1 > t)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXVarIntegrate");
+    if (!tx::detail::target_ahead(t, t1))
+        return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXVarIntegrate");
     const Layout L = layout(tx);
     double h = rk_trial_step(sub);
     pack(L, y, Phi, sub->y6);

@@ -66,7 +66,7 @@ TEST(Integrate, TargetMetExactlyNeedsNoInterpolation) {
     EXPECT_EQ(y, tx->ylast[0]);
 }
 
-TEST(Integrate, BackwardOrNaNTargetIsRefusedAndLeavesTheStateAlone) {
+TEST(Integrate, BackwardNaNOrInfiniteTargetIsRefusedAndLeavesTheStateAlone) {
     Handle tx(txtest::growth, 1, 1e-8, 0.01);
     tx->TerminateOnFatalError = 0;
     double t = 1.0, y = 2.0;
@@ -75,6 +75,8 @@ TEST(Integrate, BackwardOrNaNTargetIsRefusedAndLeavesTheStateAlone) {
     EXPECT_EQ(t, 1.0);
     EXPECT_EQ(y, 2.0);
     EXPECT_EQ(TXIntegrate(tx, &t, std::nan(""), &y), 0);
+    EXPECT_EQ(TXErrorTraxis(tx), 7);
+    EXPECT_EQ(TXIntegrate(tx, &t, std::numeric_limits<double>::infinity(), &y), 0);
     EXPECT_EQ(TXErrorTraxis(tx), 7);
     EXPECT_EQ(tx->StepTaken, 0);
 }

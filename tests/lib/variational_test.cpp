@@ -391,6 +391,8 @@ TEST(VarStep, RefusalsAreReportedOnTheMainHandle) {
     EXPECT_EQ(tx->ErrorCode, TX_ERR_NEGATIVE_STEP);
     EXPECT_EQ(TXVarIntegrate(tx.get(), &t, std::nan(""), y, phi.get()), 0);
     EXPECT_EQ(tx->ErrorCode, TX_ERR_NEGATIVE_STEP);
+    EXPECT_EQ(TXVarIntegrate(tx.get(), &t, HUGE_VAL, y, phi.get()), 0);
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_NEGATIVE_STEP);
     EXPECT_EQ(t, 0.0);
     EXPECT_EQ(y[0], 1.0);
 }

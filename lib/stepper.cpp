@@ -5,10 +5,7 @@
 #include "detail/rk_step.hpp"
 #include "tx.h"
 
-using tx::detail::rk_accepted;
-using tx::detail::rk_attempt;
-using tx::detail::rk_next_step;
-using tx::detail::rk_step_advances;
+using tx::detail::rk_accepted_step;
 using tx::detail::rk_trial_step;
 
 namespace {
@@ -32,18 +29,9 @@ extern "C" int TXStep(Traxis tx, double *t0, double *y) {
     tx->tfirst = t;
     copy(tx->y0, y, n);
     copy(tx->yfirst, y, n);
-    const PlainRhs rhs{tx->fcn};
-    for (;;) {
-        if (!rk_step_advances(t, h)) return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXStep");
-        const double err = rk_attempt(tx, t, h, rhs);
-        const double used = h;
-        h = rk_next_step(h, err, tx->hmax);
-        if (rk_accepted(err)) {
-            copy(tx->ylast, tx->y6, n);
-            tx->tlast = t + used;
-            break;
-        }
-    }
+    if (!rk_accepted_step(tx, n, t, h, PlainRhs{tx->fcn}))
+        return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXStep");
+    copy(tx->ylast, tx->y6, n);
     copy(y, tx->ylast, n);
     tx->h = h;
     *t0 = tx->tlast;
@@ -64,16 +52,8 @@ extern "C" int TXIntegrate(Traxis tx, double *t0, double t1, double *y) {
     do {
         tx->tfirst = t;
         copy(tx->y0, tx->y6, n);
-        for (;;) {
-            if (!rk_step_advances(t, h)) return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXIntegrate");
-            const double err = rk_attempt(tx, t, h, rhs);
-            const double used = h;
-            h = rk_next_step(h, err, tx->hmax);
-            if (rk_accepted(err)) {
-                tx->tlast = t + used;
-                break;
-            }
-        }
+        if (!rk_accepted_step(tx, n, t, h, rhs))
+            return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXIntegrate");
         t = tx->tlast;
     } while (t < t1);
     tx->h = h;

@@ -170,17 +170,83 @@ int TXSetMaxNewtSteps(Traxis tx, int n);
 
 /* ---- noise-driven integration ---- */
 
+/* Fixed step hnoise with the program's model() and noise_part(), one noise sample per step held
+ * over four stages.  *t0 ends at the first multiple of hnoise not below t1 (no interpolation);
+ * the step bookkeeping of the handle, and so TXInterpolate, is left alone. */
+int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *y);
+
 /* ---- sections ---- */
+
+/* a null cutfcn selects the automatic hyperplane */
+int TXSetCut(Traxis tx, cut_t cutfcn, double eps);
+/* one step; 1 when it crossed the section, with *t and y just past it (within CutEps) */
+int TXPoincareStep(Traxis tx, double *t, double *y);
+/* point and unit normal of the automatic hyperplane */
+int TXCutSurface(Traxis tx, double *state, double *normal);
+/* signed distance of y from the automatic hyperplane; t is not used */
+double TXAutoCut(Traxis tx, double t, double *y);
+/* hyperplane through y, normal to the vector field there */
+int TXSetAutoCut(Traxis tx, double t, double *y);
+/* library-internal: nearest crossing by a secant search from one step, which need not cross;
+   1 with *t and y located, 0 when not converged within MaxNewtSteps + 1 iterates */
+int CLOSESTCUT(Traxis tx, double *t, double *y);
 
 /* ---- variational equations ---- */
 
+/* Opens the sub-handle tx->TX that integrates the state y together with the n x m matrix Phi
+ * (n = order, m = n + active parameters): Phi[i][k] = dy_i/dy0_k for k < n, then one column per
+ * parameter whose flag in tx->cp is set, in registration order.  Phi is never initialised here.
+ * Arguments after jac, in this order:
+ *   double JacPert           only when jac is NULL (difference Jacobian TXNumJac)
+ *   int nparam               parameters registered in tx->c, all inactive after opening
+ *   jac_t paramjac           only when nparam > 0; NULL selects TXNumParamJac
+ *   double ParamJacPert      only when paramjac was read and is NULL
+ *   double *p_0 ... p_{nparam-1}
+ * An open sub-handle is closed first.  A refused call leaves none open. */
+int TXVarOpenTraxis(Traxis tx, jac_t jac, ...);
+/* frees the registry; nparam becomes 0 */
 int TXVarCloseTraxis(Traxis tx);
+int TXVarStep(Traxis tx, double *t0, double *y, double **Phi);
+/* the last step may overshoot t1 and is sampled back by dense output */
+int TXVarIntegrate(Traxis tx, double *t0, double t1, double *y, double **Phi);
+/* y and Phi at t on the last step of the sub-handle (extrapolates outside it) */
+int TXVarInterpolate(Traxis tx, double t, double *y, double **Phi);
+/* TXPoincareStep on the extended system, the section evaluated on y; Phi is left at the located
+ * point without correction for the time shift to the section */
+int TXVarPoincareStep(Traxis tx, double *t, double *y, double **Phi);
 
 /* ---- Lyapunov exponents ---- */
+
+double dot(double *x, double *y, int n);
+/* classical Gram-Schmidt on the nn rows of v (row-major, n columns); norm gets each row's length
+ * before normalisation; x is n doubles of scratch */
+void GSR(double *v, double *norm, int n, double *x, int nn);
+/* The nn largest exponents (1 <= nn <= order, else code 32) in bits per unit time, from nn
+ * neighbours at distance eps renormalised every lyap_dt; trans_steps intervals are discarded.
+ * *t and y advance by (trans_steps + lyap_steps) * lyap_dt. */
+int TXLyapCalc(Traxis tx, double *t, double *y, double eps, double lyap_dt, long trans_steps,
+               long lyap_steps, double *exponents, int nn);
+/* Also writes the elapsed time and the running estimates to filename after every samp-th
+ * interval (samp >= 1, else code 32; counted from the start, transient included); the file is
+ * emptied first and reopened for every line so that it can be read meanwhile. */
+int TXLyapCalcFile(Traxis tx, const char *filename, double *t, double *y, double eps,
+                   double lyap_dt, long trans_steps, long lyap_steps, double *exponents, int nn,
+                   int samp);
 
 /* ---- linear algebra ---- */
 
 /* ---- numerical Jacobians ---- */
+
+/* Forward differences with the absolute perturbations JacPert / ParamJacPert; y and the
+ * parameters are perturbed in place and put back.  They need the variational sub-handle, whose
+ * vector ivector is their scratch. */
+/* J[k][i] = df_k/dy_i; n + 1 evaluations of fcn */
+int TXNumJac(Traxis tx, double t, double *y, double **J);
+/* J[k][q] = df_k/dp_q for every registered parameter; nparam + 1 evaluations */
+int TXNumParamJac(Traxis tx, double t, double *y, double **J);
+/* gradient of the section (cut, else the automatic hyperplane) in y, then in *c1 and *c2, both
+ * perturbed by JacPert: n + 2 values, n + 3 evaluations */
+int TXNumCutJac(Traxis tx, double t, double *y, double *c1, double *c2, double *j);
 
 /* ---- equilibria and periodic orbits ---- */
 

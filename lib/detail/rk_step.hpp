@@ -11,12 +11,13 @@
 
 namespace tx::detail {
 
-// Stages from tx->y0 at (t, h) into k rows 0-7; leaves y5, y6, abs_err and returns the error
-// norm.  rhs(t, y, f) evaluates the right-hand side.
+// Stages from tx->y0 at (t, h) into k rows 0-7 (row stride n); leaves y5, y6, abs_err and
+// returns the error norm over the first n components.  rhs(t, y, f) evaluates the right-hand
+// side.  n is the handle's order, except for the variational sub-handle, whose vectors are sized
+// for every registered parameter while only the active ones are integrated.
 template <class Rhs>
-double rk_attempt(Traxis tx, double t, double h, Rhs &&rhs) {
+double rk_attempt(Traxis tx, int n, double t, double h, Rhs &&rhs) {
     using T = RungeKutta65;
-    const int n = tx->order;
     double *const y0 = tx->y0, *const yw = tx->yw, *const y5 = tx->y5, *const y6 = tx->y6;
     double *const k = tx->k;
     for (int i = 0; i < n; ++i) {
@@ -86,5 +87,21 @@ inline double rk_trial_step(const Traxis tx) {
 
 // False once the step can no longer move t forward (also for a NaN or negative step).
 inline bool rk_step_advances(double t, double h) { return t + h > t; }
+
+// Attempts from tx->y0 at t until one is accepted, which leaves y6 and sets tlast; h becomes the
+// proposal for the next step.  False when the step no longer advances t (code 31 for the caller).
+template <class Rhs>
+bool rk_accepted_step(Traxis tx, int n, double t, double &h, Rhs &&rhs) {
+    for (;;) {
+        if (!rk_step_advances(t, h)) return false;
+        const double err = rk_attempt(tx, n, t, h, rhs);
+        const double used = h;
+        h = rk_next_step(h, err, tx->hmax);
+        if (rk_accepted(err)) {
+            tx->tlast = t + used;
+            return true;
+        }
+    }
+}
 
 }  // namespace tx::detail

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace tx::detail {

@@ -1,0 +1,75 @@
+// Difference Jacobians of the right-hand side and of the section function.
+#include "detail/enter.hpp"
+#include "detail/section_search.hpp"
+#include "tx.h"
+
+using tx::detail::section_value;
+
+namespace {
+
+// The variational sub-handle's vector ivector is the scratch: f(y) in its first n values, the
+// perturbed evaluation in the next n.  Refused on the main handle, so that a caller that asked
+// for error codes gets one instead of the end of the process.
+bool has_scratch(Traxis tx) {
+    if (!tx->TX) return false;
+    tx->TX->ErrorCode = 0;
+    return true;
+}
+
+// Column i of J from the perturbation of the variable slot(i); the variable is put back by
+// subtracting the perturbation again.
+template <class Slot>
+void forward_differences(Traxis tx, double t, double *y, double **J, int columns, double pert,
+                         Slot &&slot) {
+    const int n = tx->order;
+    double *const f = tx->TX->ivector, *const fp = f + n;
+    tx->fcn(t, y, f);
+    for (int i = 0; i < columns; ++i) {
+        double &x = slot(i);
+        x += pert;
+        tx->fcn(t, y, fp);
+        for (int k = 0; k < n; ++k) J[k][i] = (fp[k] - f[k]) / pert;
+        x -= pert;
+    }
+}
+
+}  // namespace
+
+extern "C" int TXNumJac(Traxis tx, double t, double *y, double **J) {
+    TX_ENTER(tx, "TXNumJac");
+    if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumJac");
+    forward_differences(tx, t, y, J, tx->order, tx->JacPert,
+                        [y](int i) -> double & { return y[i]; });
+    return 1;
+}
+
+extern "C" int TXNumParamJac(Traxis tx, double t, double *y, double **J) {
+    TX_ENTER(tx, "TXNumParamJac");
+    if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumParamJac");
+    double **const c = tx->c;
+    forward_differences(tx, t, y, J, tx->nparam, tx->ParamJacPert,
+                        [c](int i) -> double & { return *c[i]; });
+    return 1;
+}
+
+extern "C" int TXNumCutJac(Traxis tx, double t, double *y, double *c1, double *c2, double *j) {
+    TX_ENTER(tx, "TXNumCutJac");
+    if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumCutJac");
+    // Without any section every quotient would be taken of error returns.
+    if (!tx->cut && !tx->CutSurfaceDefined) return TX_FAIL(tx, TX_ERR_NO_SECTION, "TXNumCutJac");
+    const double pert = tx->JacPert;  // also for the two parameters
+    double f;
+    section_value(tx, t, y, f);
+    auto quotient = [&](double &x) {
+        x += pert;
+        double perturbed;
+        section_value(tx, t, y, perturbed);
+        x -= pert;
+        return (perturbed - f) / pert;
+    };
+    const int n = tx->order;
+    for (int i = 0; i < n; ++i) j[i] = quotient(y[i]);
+    j[n] = quotient(*c1);
+    j[n + 1] = quotient(*c2);
+    return 1;
+}

@@ -170,4 +170,64 @@ TEST(Fingerprint, StepMatchesTheRecordedTrajectories) {
               0x92de2e93d1098403ull);
 }
 
+// Lorenz with rho as a registered parameter, for the variational integrator.
+double g_rho = 28.0;
+
+void lorenz_rho(double, double *y, double *f) {
+    f[0] = 10.0 * (y[1] - y[0]);
+    f[1] = y[0] * (g_rho - y[2]) - y[1];
+    f[2] = y[0] * y[1] - 8.0 / 3.0 * y[2];
+}
+
+void lorenz_jac(double, double *y, double **J) {
+    J[0][0] = -10.0, J[0][1] = 10.0, J[0][2] = 0.0;
+    J[1][0] = g_rho - y[2], J[1][1] = -1.0, J[1][2] = -y[0];
+    J[2][0] = y[1], J[2][1] = y[0], J[2][2] = -8.0 / 3.0;
+}
+
+void lorenz_rho_jac(double, double *y, double **P) {
+    P[0][0] = 0.0;
+    P[1][0] = y[0];
+    P[2][0] = 0.0;
+}
+
+// State, fundamental matrix and sensitivity to rho, sampled like integrate_fingerprint.
+std::uint64_t variational_fingerprint(bool analytic, bool sensitivity, int calls) {
+    Traxis tx = TXOpenTraxis(lorenz_rho, 3, 1e-9, 0.01);
+    if (analytic)
+        TXVarOpenTraxis(tx, lorenz_jac, 1, lorenz_rho_jac, &g_rho);
+    else
+        TXVarOpenTraxis(tx, nullptr, 1e-7, 1, nullptr, 1e-7, &g_rho);
+    tx->cp[0] = sensitivity;
+    const int m = sensitivity ? 4 : 3;
+    double rows[3][4] = {}, sample_rows[3][4];
+    double *Phi[3] = {rows[0], rows[1], rows[2]}, *S[3] = {sample_rows[0], sample_rows[1],
+                                                           sample_rows[2]};
+    for (int i = 0; i < 3; ++i) rows[i][i] = 1.0;
+    double y[3] = {1.0, 1.0, 1.0}, sample[3], t = 0.0;
+    Fingerprint fp;
+    for (int i = 1; i <= calls; ++i) {
+        EXPECT_EQ(TXVarIntegrate(tx, &t, 0.05 * i, y, Phi), 1);
+        fp.add(t);
+        fp.add(y, 3);
+        for (double *row : Phi) fp.add(row, m);
+        const Traxis sub = tx->TX;
+        EXPECT_EQ(TXVarInterpolate(tx, 0.5 * (sub->tfirst + sub->tlast), sample, S), 1);
+        fp.add(sample, 3);
+        for (double *row : S) fp.add(row, m);
+    }
+    TXVarStep(tx, &t, y, Phi);
+    fp.add(y, 3);
+    for (double *row : Phi) fp.add(row, m);
+    add_handle(fp, tx->TX);
+    TXCloseTraxis(tx);
+    return fp.h;
+}
+
+TEST(Fingerprint, VariationalMatchesTheRecordedTrajectories) {
+    EXPECT_EQ(variational_fingerprint(true, false, 100), 0xc81c449853275875ull);
+    EXPECT_EQ(variational_fingerprint(true, true, 100), 0xe556b950740c62adull);
+    EXPECT_EQ(variational_fingerprint(false, true, 40), 0xded5fb9e8e67ef30ull);
+}
+
 }  // namespace

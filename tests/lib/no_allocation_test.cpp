@@ -44,6 +44,9 @@ void *uncounted_malloc(std::size_t size) { return __libc_malloc(size); }
 }  // namespace
 #endif
 
+// This operator new takes its memory from malloc, so free is the matching release.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void *operator new(std::size_t size) {
     count();
     if (void *p = uncounted_malloc(size ? size : 1)) return p;

@@ -5,8 +5,10 @@
 #include "detail/rk_step.hpp"
 #include "tx.h"
 
+using tx::detail::copy_vector;
 using tx::detail::rk_accepted_step;
 using tx::detail::rk_trial_step;
+using tx::detail::with_vector_size;
 
 namespace {
 
@@ -29,8 +31,9 @@ extern "C" int TXStep(Traxis tx, double *t0, double *y) {
     tx->tfirst = t;
     copy(tx->y0, y, n);
     copy(tx->yfirst, y, n);
-    if (!rk_accepted_step(tx, n, t, h, PlainRhs{tx->fcn}))
-        return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXStep");
+    const bool advanced = with_vector_size(
+        n, [&](auto size) { return rk_accepted_step(tx, size, t, h, PlainRhs{tx->fcn}); });
+    if (!advanced) return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXStep");
     copy(tx->ylast, tx->y6, n);
     copy(y, tx->ylast, n);
     tx->h = h;
@@ -49,13 +52,16 @@ extern "C" int TXIntegrate(Traxis tx, double *t0, double t1, double *y) {
     double h = rk_trial_step(tx);
     copy(tx->y6, y, n);
     const PlainRhs rhs{tx->fcn};
-    do {
-        tx->tfirst = t;
-        copy(tx->y0, tx->y6, n);
-        if (!rk_accepted_step(tx, n, t, h, rhs))
-            return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXIntegrate");
-        t = tx->tlast;
-    } while (t < t1);
+    const bool advanced = with_vector_size(n, [&](auto size) {
+        do {
+            tx->tfirst = t;
+            copy_vector(tx->y0, tx->y6, size);
+            if (!rk_accepted_step(tx, size, t, h, rhs)) return false;
+            t = tx->tlast;
+        } while (t < t1);
+        return true;
+    });
+    if (!advanced) return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXIntegrate");
     tx->h = h;
     tx->StepTaken = 1;
     copy(tx->ylast, tx->y6, n);

@@ -11,9 +11,9 @@
  *     read_process_pairs(&kRunSpikes, names, values);   "param.isi", echoed
  *     force_on = num[3]; force_off = num[4];
  * run_lyapunov and run_sweep use Read_St_File and Load_Proc_Pars, run_cycle readStateFile and
- * readParamFile.  Every reader that cannot open its file, or meets a name longer than its buffer
- * or a process file that is too short, prints a message to standard output and ends the process
- * with status 1.
+ * readParamFile.  A reader that cannot open its file, meets a name longer than its buffer, or a
+ * process file that runs short or holds a value that is not a number (or, in "param.slc", not an
+ * int), prints a message naming the file to standard output and ends the process with status 1.
  */
 #ifndef TX_MODEL_H
 #define TX_MODEL_H
@@ -103,7 +103,8 @@ typedef struct StateFile {
  * then copies the parameter values into par, the settings into num and, for run_section and
  * run_spikes, the seed into lidum.  par, num and lidum keep their values where no field is read. */
 void read_model_state(const ModelProgram *prog, StateFile *st);
-/* run_section, run_spikes: the program's process_pairs pairs, echoed as "%s  =  %f\n" */
+/* run_section, run_spikes: the program's process_pairs pairs, echoed as "%s  =  %f\n"; reads
+ * nothing for a program without a fixed list */
 void read_process_pairs(const ModelProgram *prog, char names[][kProcNameMax + 1], double *values);
 
 /* run_lyapunov, run_sweep: Read_St_File fills vars, params and num and checks the record counts;

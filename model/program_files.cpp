@@ -95,6 +95,7 @@ void read_model_state(const ModelProgram *prog, StateFile *st) {
 }
 
 void read_process_pairs(const ModelProgram *prog, char names[][kProcNameMax + 1], double *values) {
+    if (!prog->process_file || prog->process_pairs <= 0) return;
     std::FILE *in = std::fopen(prog->process_file, "r");
     if (!in) tx::detail::refuse(prog->process_open_error);
     tx::detail::ReadError err;

@@ -1,0 +1,110 @@
+// Running a batch program in a fresh directory of its own, with the files a test writes.
+#pragma once
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace batchtest {
+
+struct Result {
+    int status = -1;  // exit status; -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+class Workdir {
+public:
+    Workdir() {
+        std::string pattern = std::string(P_tmpdir) + "/txbatchXXXXXX";
+        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~Workdir() { remove_tree(path_); }
+    Workdir(const Workdir &) = delete;
+    Workdir &operator=(const Workdir &) = delete;
+
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+    void write(const std::string &name, const std::string &text, bool executable = false) const {
+        std::ofstream(file(name)) << text;
+        if (executable) chmod(file(name).c_str(), 0755);
+    }
+    std::string read(const std::string &name) const {
+        std::ifstream in(file(name));
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    bool exists(const std::string &name) const { return access(file(name).c_str(), F_OK) == 0; }
+
+    // Runs exe with args in this directory, under PATH /usr/bin:/bin (no Grace there) and a
+    // time limit, capturing both output streams.
+    Result run(const char *exe, const std::vector<std::string> &args) const {
+        const std::string out_file = path_ + ".stdout", err_file = path_ + ".stderr";
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(path_.c_str()) != 0) _exit(127);
+            const int o = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (o < 0 || e < 0) _exit(127);
+            dup2(o, 1);
+            dup2(e, 2);
+            setenv("PATH", "/usr/bin:/bin", 1);
+            std::vector<char *> argv{const_cast<char *>(exe)};
+            for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+            argv.push_back(nullptr);
+            alarm(120);
+            execv(exe, argv.data());
+            _exit(127);
+        }
+        Result r;
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            r.status = WEXITSTATUS(status);
+        r.out = slurp(out_file);
+        r.err = slurp(err_file);
+        std::remove(out_file.c_str());
+        std::remove(err_file.c_str());
+        return r;
+    }
+
+private:
+    static std::string slurp(const std::string &path) {
+        std::ifstream in(path);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static void remove_tree(const std::string &path) {
+        if (path.empty()) return;
+        if (DIR *d = opendir(path.c_str())) {
+            while (dirent *e = readdir(d)) {
+                const std::string name = e->d_name;
+                if (name != "." && name != "..") std::remove((path + "/" + name).c_str());
+            }
+            closedir(d);
+        }
+        rmdir(path.c_str());
+    }
+    std::string path_;
+};
+
+// Lines of a text, without their line ends.
+inline std::vector<std::string> lines(const std::string &text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+}  // namespace batchtest

@@ -23,8 +23,14 @@ template <class P>
 std::unique_ptr<Solver> make_tx(double rtol, double atol);
 template <class P>
 std::unique_ptr<Solver> make_reference_loop(double rtol, double atol);
+// The same loop calling the right-hand side through a function pointer, as a library must.
+template <class P>
+std::unique_ptr<Solver> make_callback_reference_loop(double rtol, double atol);
 template <class P>
 std::unique_ptr<Solver> make_odeint_dopri5(double rtol, double atol);
+// The same with the right-hand side behind a function pointer, as a C caller would pass it.
+template <class P>
+std::unique_ptr<Solver> make_odeint_dopri5_callback(double rtol, double atol);
 template <class P>
 std::unique_ptr<Solver> make_odeint_fehlberg78(double rtol, double atol);
 template <class P>

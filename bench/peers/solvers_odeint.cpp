@@ -13,7 +13,24 @@ namespace {
 
 namespace odeint = boost::numeric::odeint;
 
-template <class P, template <class...> class Method>
+using Rhs = void (*)(double, const double *, double *);
+
+template <class P>
+void counted_rhs(double t, const double *y, double *f, long *count) {
+    ++*count;
+    P::rhs(t, y, f);
+}
+
+// Through a function pointer the compiler cannot see through, as from C or another language.
+template <class P>
+void callback_rhs(double t, const double *y, double *f, long *count) {
+    static Rhs volatile pointer = P::rhs;
+    ++*count;
+    pointer(t, y, f);
+}
+
+template <class P, template <class...> class Method,
+          void (*Call)(double, const double *, double *, long *) = counted_rhs<P>>
 class OdeintSolver : public Solver {
 public:
     OdeintSolver(double rtol, double atol) : rtol_(rtol), atol_(atol) {}
@@ -22,8 +39,7 @@ public:
         State x = P::y0;
         long *const count = &evaluations;
         auto system = [count](const State &u, State &f, double t) {
-            ++*count;
-            P::rhs(t, u.data(), f.data());
+            Call(t, u.data(), f.data(), count);
         };
         odeint::integrate_adaptive(odeint::make_controlled(atol_, rtol_, Method<State>()),
                                    system, x, P::t0, P::t1, kFirstStep);
@@ -47,11 +63,17 @@ std::unique_ptr<Solver> make_odeint_dopri5(double rtol, double atol) {
 }
 
 template <class P>
+std::unique_ptr<Solver> make_odeint_dopri5_callback(double rtol, double atol) {
+    return std::make_unique<OdeintSolver<P, Dopri5, callback_rhs<P>>>(rtol, atol);
+}
+
+template <class P>
 std::unique_ptr<Solver> make_odeint_fehlberg78(double rtol, double atol) {
     return std::make_unique<OdeintSolver<P, Fehlberg78>>(rtol, atol);
 }
 
 TXPEERS_FOR_EACH_PROBLEM(make_odeint_dopri5)
+TXPEERS_FOR_EACH_PROBLEM(make_odeint_dopri5_callback)
 TXPEERS_FOR_EACH_PROBLEM(make_odeint_fehlberg78)
 
 }  // namespace txpeers

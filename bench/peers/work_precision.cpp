@@ -30,6 +30,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Achieved errors at which the solvers are compared, where their points reach.
+const std::vector<double> kErrorLevels{1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7,
+                                       1e-8, 1e-9, 1e-10, 1e-11, 1e-12};
+
 struct Options {
     std::string out;
     double budget = 0.6;  // seconds of timed rounds per problem and tolerance
@@ -40,7 +44,9 @@ struct Options {
 
 const char *const kTx = "TXIntegrate";
 const char *const kReferenceLoop = "reference loop";
+const char *const kCallbackLoop = "reference loop, callback";
 const char *const kDopri5 = "odeint dopri5";
+const char *const kDopri5Callback = "odeint dopri5, callback";
 const char *const kArkode = "ARKODE Verner 6(5)";
 
 struct Row {
@@ -49,7 +55,7 @@ struct Row {
     long evaluations;   // per solve
     double error;       // relative max-norm error of the end state
     double time_us;     // median time per solve
-    double overhead;    // TXIntegrate only: median of the paired ratios to the reference loop
+    double overhead;    // median of the paired ratios of this solver's time to the reference loop's
 };
 
 struct Entry {
@@ -62,7 +68,9 @@ template <class P>
 std::vector<Entry> entries() {
     return {{kTx, true, make_tx<P>},
             {kReferenceLoop, false, make_reference_loop<P>},
+            {kCallbackLoop, false, make_callback_reference_loop<P>},
             {kDopri5, true, make_odeint_dopri5<P>},
+            {kDopri5Callback, false, make_odeint_dopri5_callback<P>},
             {"odeint fehlberg78", true, make_odeint_fehlberg78<P>},
             {"GSL rk8pd", true, make_gsl_rk8pd<P>},
             {"GSL rkf45", true, make_gsl_rkf45<P>},
@@ -89,8 +97,7 @@ void measure(const Options &opt, const Reference &ref, double rtol, std::vector<
         local.push_back({P::name, e.name, rtol, solvers.back()->evaluations,
                          relative_error(y.data(), ref.y), 0.0, 0.0});
     }
-    std::vector<std::vector<double>> times(list.size());
-    std::vector<double> paired;
+    std::vector<std::vector<double>> times(list.size()), paired(list.size());
     std::vector<double> y(P::n);
     const auto start = Clock::now();
     for (int round = 0; round < opt.max_rounds; ++round) {
@@ -103,12 +110,15 @@ void measure(const Options &opt, const Reference &ref, double rtol, std::vector<
             times[s].push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0)
                                    .count());
         }
-        paired.push_back(times[0].back() / times[1].back());
+        for (std::size_t s = 0; s < solvers.size(); ++s)
+            paired[s].push_back(times[s].back() / times[1].back());
     }
-    for (std::size_t s = 0; s < solvers.size(); ++s) local[s].time_us = median(times[s]);
-    local[0].overhead = median(paired);
+    for (std::size_t s = 0; s < solvers.size(); ++s) {
+        local[s].time_us = median(times[s]);
+        local[s].overhead = median(paired[s]);
+    }
     rows.insert(rows.end(), local.begin(), local.end());
-    std::fprintf(stderr, "  rtol %.0e: %d rounds\n", rtol, static_cast<int>(paired.size()));
+    std::fprintf(stderr, "  rtol %.0e: %d rounds\n", rtol, static_cast<int>(times[0].size()));
 }
 
 // Time at a given achieved error, interpolated log-linearly along a solver's points taken
@@ -206,34 +216,40 @@ void write_plot(const Options &opt, const std::vector<Row> &rows,
 
 void write_summary(const Options &opt, const std::vector<Row> &rows) {
     std::ofstream md(opt.out + "/summary.md");
-    md << "| problem | rtol | TXIntegrate (us) | reference loop (us) | overhead (median of "
-          "paired ratios) |\n|---|---|---:|---:|---:|\n";
+    md << "| problem | rtol | TXIntegrate (us) | reference loop (us) | overhead | reference "
+          "loop with the right-hand side as a callback: ratio |\n|---|---|---:|---:|---:|---:|\n";
+    auto find = [&rows](const char *p, const char *solver, double rtol) -> const Row * {
+        for (const Row &r : rows)
+            if (r.problem == p && r.solver == solver && r.rtol == rtol) return &r;
+        return nullptr;
+    };
     for (const char *p : {txbench::Lorenz::name, txbench::VanDerPol::name,
                           txbench::Arenstorf::name, txbench::Neuron::name})
-        for (double rtol : {1e-8, 1e-12})
-            for (const Row &r : rows)
-                if (r.problem == p && r.solver == kTx && r.rtol == rtol) {
-                    double ref = NAN;
-                    for (const Row &q : rows)
-                        if (q.problem == p && q.solver == kReferenceLoop && q.rtol == rtol)
-                            ref = q.time_us;
-                    md << "| " << p << " | " << fmt("%.0e", rtol) << " | "
-                       << fmt("%.1f", r.time_us) << " | " << fmt("%.1f", ref) << " | "
-                       << fmt("%.3f", r.overhead) << " |\n";
-                }
+        for (double rtol : {1e-8, 1e-12}) {
+            const Row *tx = find(p, kTx, rtol), *ref = find(p, kReferenceLoop, rtol),
+                      *cb = find(p, kCallbackLoop, rtol);
+            if (!tx || !ref || !cb) continue;
+            md << "| " << p << " | " << fmt("%.0e", rtol) << " | " << fmt("%.1f", tx->time_us)
+               << " | " << fmt("%.1f", ref->time_us) << " | " << fmt("%.3f", tx->overhead)
+               << " | " << fmt("%.3f", cb->overhead) << " |\n";
+        }
     md << "\nTime at equal achieved error, interpolated log-linearly along each solver's points "
-          "(ratios above 1: the library is faster).\n\n"
+          "(ratios above 1: the library is faster). The last column gives odeint the "
+          "right-hand side through a function pointer, as the library gets it.\n\n"
           "| problem | achieved error | TXIntegrate (us) | odeint dopri5 / TXIntegrate | "
-          "ARKODE Verner 6(5) / TXIntegrate |\n|---|---|---:|---:|---:|\n";
+          "ARKODE Verner 6(5) / TXIntegrate | odeint dopri5, callback / TXIntegrate |\n"
+          "|---|---|---:|---:|---:|---:|\n";
+    auto ratio = [](double a, double b, const char *format) {
+        return std::isnan(a) ? std::string("(out of range)") : fmt(format, a / b);
+    };
     for (const char *p : {txbench::Lorenz::name, txbench::Arenstorf::name})
-        for (double e : {1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10, 1e-11}) {
+        for (double e : kErrorLevels) {
             const double tx = time_at_error(rows, p, kTx, e);
-            const double dp = time_at_error(rows, p, kDopri5, e);
-            const double ak = time_at_error(rows, p, kArkode, e);
             if (std::isnan(tx)) continue;
             md << "| " << p << " | " << fmt("%.0e", e) << " | " << fmt("%.1f", tx) << " | "
-               << (std::isnan(dp) ? "(out of range)" : fmt("%.2f", dp / tx)) << " | "
-               << (std::isnan(ak) ? "(out of range)" : fmt("%.1f", ak / tx)) << " |\n";
+               << ratio(time_at_error(rows, p, kDopri5, e), tx, "%.2f") << " | "
+               << ratio(time_at_error(rows, p, kArkode, e), tx, "%.1f") << " | "
+               << ratio(time_at_error(rows, p, kDopri5Callback, e), tx, "%.2f") << " |\n";
         }
 }
 
@@ -254,8 +270,9 @@ void write_verdicts(const Options &opt, const std::vector<Row> &rows) {
     double slowest_dp = INFINITY, slowest_ak = INFINITY;
     std::string dp_at, ak_at;
     for (const char *p : {txbench::Lorenz::name, txbench::Arenstorf::name})
-        for (double e : {1e-5, 1e-6, 1e-7, 1e-8, 1e-9, 1e-10, 1e-11}) {
+        for (double e : kErrorLevels) {
             const double tx = time_at_error(rows, p, kTx, e);
+            if (std::isnan(tx)) continue;
             const double dp = time_at_error(rows, p, kDopri5, e) / tx;
             const double ak = time_at_error(rows, p, kArkode, e) / tx;
             const std::string at = std::string(p) + " at error " + fmt("%.0e", e);

@@ -26,7 +26,8 @@ double solve(bool library, double rtol, int reps) {
             TXIntegrate(tx, &t, P::t1, y.data());
             TXCloseTraxis(tx);
         } else {
-            txbench::ReferenceRk65<P::n, txbench::Inlined<P>> loop({}, rtol, rtol, txpeers::kFirstStep);
+            using Loop = txbench::ReferenceRk65<P::n, txbench::Inlined<P>>;
+            Loop loop({}, rtol, rtol, txpeers::kFirstStep);
             loop.integrate(t, P::t1, y);
         }
         sum += y[0];

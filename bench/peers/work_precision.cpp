@@ -134,7 +134,8 @@ double time_at_error(const std::vector<Row> &rows, const std::string &problem,
         const double e = std::log(error);
         if ((e0 - e) * (e1 - e) <= 0 && e0 != e1) {
             const double w = (e - e0) / (e1 - e0);
-            return std::exp((1 - w) * std::log(pts[i]->time_us) + w * std::log(pts[i + 1]->time_us));
+            return std::exp((1 - w) * std::log(pts[i]->time_us) +
+                            w * std::log(pts[i + 1]->time_us));
         }
     }
     return NAN;
@@ -176,7 +177,8 @@ void write_tables(const Options &opt, const std::vector<Row> &rows,
 
     std::ofstream md(opt.out + "/tables.md");
     for (const std::string &p : problems) {
-        md << "\n#### " << p << "\n\n| solver | rtol | evaluations | error | time per solve (us) |\n"
+        md << "\n#### " << p
+           << "\n\n| solver | rtol | evaluations | error | time per solve (us) |\n"
            << "|---|---|---:|---:|---:|\n";
         for (const Row &r : rows)
             if (r.problem == p)

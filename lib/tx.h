@@ -235,6 +235,23 @@ int TXLyapCalcFile(Traxis tx, const char *filename, double *t, double *y, double
 
 /* ---- linear algebra ---- */
 
+/* Matrices are n row pointers and are destroyed (left holding intermediate results).
+ * Eigenvalues come out unsorted; a complex pair sits at adjacent indices, negative
+ * imaginary part first.  Returns the result of Hqr. */
+int TXEigen(Traxis tx, int n, double **A, double *er, double *ei);
+/* eigenvector of the real eigenvalue r, unit length with positive last component;
+ * ws: room for n - 1 doubles followed by n - 1 ints */
+int TXEigenVector(Traxis tx, int n, double **A, double r, double *ev, double *ws);
+/* solves A x = b in place; work: room for n doubles followed by n ints; a zero row is
+ * refused (code 22) with A and b unchanged; other singular matrices give huge solutions */
+int TXLinZero(Traxis tx, int n, double **A, double *b, double *work);
+void Balanc(double **a, int n);
+void Elmhes(double **a, int n);
+int Hqr(Traxis tx, double **a, int n, double *wr, double *wi);
+/* work: n row scale factors; d: parity of the row exchanges */
+int LUdcmp(Traxis tx, int n, double **a, int *indx, double *d, double *work);
+void LUbksb(int n, double **a, int *indx, double *b);
+
 /* ---- numerical Jacobians ---- */
 
 /* Forward differences with the absolute perturbations JacPert / ParamJacPert; y and the
@@ -250,9 +267,93 @@ int TXNumCutJac(Traxis tx, double t, double *y, double *c1, double *c2, double *
 
 /* ---- equilibria and periodic orbits ---- */
 
+/* Newton's method on weighted residuals (NewtRelTol, NewtAbsTol; a component whose weight is
+ * exactly 0 is left out), at most MaxNewtSteps evaluations; failure is code 30, or the code of
+ * the operation that failed inside.  All three need the variational sub-handle; the orbit
+ * solvers integrate without parameter sensitivities and restore nparam on every return. */
+/* f(0, y) = 0; y holds the guess again after a failure */
+int TXEquiPoint(Traxis tx, double *y);
+/* fixed point of the map over one forcing period T > 0 from t; y out: the image of the
+ * converged start point after one period, Phi (n x n) its monodromy matrix */
+int TXNonAutoOrbit(Traxis tx, double t, double *y, double **Phi, double T);
+/* periodic orbit crossing the section 2p times per period (p >= 1, else code 27); y out: its
+ * point on the section, *T the period, Phi (n x n) the monodromy matrix.  0 without a report
+ * when the section cannot be reached or the crossings cannot be located. */
+int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, double *T);
+
 /* ---- bifurcation record and test functions ---- */
 
+/* bifurcation type codes: indices of the name and icon tables */
+enum {
+    TX_BIF_NOT_DETERMINED = 0,
+    TX_BIF_TORUS = 1,
+    TX_BIF_TRANSCRITICAL = 2,
+    TX_BIF_SADDLE_NODE = 3,
+    TX_BIF_PERIOD_DOUBLING = 4,
+    TX_BIF_PITCHFORK = 5,
+    TX_BIF_HOPF = 6,
+    TX_BIF_COUNT = 7
+};
+
+extern const char *const TraxisBifName[];
+extern const char *const TraxisBifIconLeft[];   /* NULL for HOPF */
+extern const char *const TraxisBifIconRight[];  /* NULL for HOPF */
+
+/* One point of a continuation run.  n = order, m = n + nparam + 1 at creation.  Only
+ * tx, order, the pointers, t, T, biftype, indir, cindi and steps are set at creation (the
+ * rest is zero); trans, tang, the neighbours and btype are meaningful once biftype != 0. */
+struct TraxisBif_t {
+    Traxis tx;
+    int order;
+    int biftype;
+    double t;          /* the section time for orbits */
+    double *y;         /* n */
+    double **Phi;      /* m rows of m; column n of the first n rows: d/d(continuation parameter) */
+    double T;          /* period */
+    double *c;         /* all registered parameters, in registration order */
+    double *er;        /* eigenvalues or Floquet multipliers, n each */
+    double *ei;
+    double *trans;     /* critical eigenvector */
+    double *tang;      /* branch tangent dy/dc */
+    double *intang;    /* path tangent on arrival */
+    double *top;       /* neighbours: +/- critical direction, parameter down/up */
+    double *bot;
+    double *left;
+    double *right;
+    double ctop;
+    double cbot;
+    double cleft;
+    double cright;
+    double Ttop;
+    double Tbot;
+    double Tleft;
+    double Tright;
+    int indir;         /* neighbour on the arrival side: 1 top, 2 bot, 3 left, 4 right; 0 unknown */
+    int cindi[3];      /* run kind (0 none, 1/2 orbit 1-/2-par, 3/4 equilibrium 1-/2-par),
+                          index of the first and of the second parameter */
+    int steps;         /* continuation step that wrote the record */
+    char btype[16];    /* appended to the type name in reports */
+};
+
+/* not attached to tx->txb here */
+TraxisBif TXCreateBif(Traxis tx);
+/* detaches txb from tx when attached there */
 int TXDestroyBif(Traxis tx, TraxisBif txb);
+/* moves the eigenvalue closest to +1 to the last place */
+void SORTEIG(double *er, double *ei, int n);
+/* The test functions read tx->txb->er and ei over tx->order entries; a missing handle or
+ * record is reported (codes 1, 28).  CRIT: modulus closest to 1 over the first
+ * order - mode multipliers (mode 1 skips the trivial one of autonomous orbits). */
+double CRIT(Traxis tx, int *crit1, int mode);
+/* real part of smallest magnitude */
+double EQUICRIT(Traxis tx, int *crit1);
+/* distance of eigenvalue cd to the nearer of +1 and -1 */
+double EUKLID2(Traxis tx, int cd);
+/* crit1, crit2: the two multipliers nearest to +-1, crit1 the one with the larger real part;
+ * returns the distance of the second nearest (HUGE_VAL for order 1) */
+double CRIT2(Traxis tx, int *crit1, int *crit2);
+/* the same with the signed real parts: returns the second smallest (HUGE_VAL for order 1) */
+double EQUICRIT2(Traxis tx, int *crit1, int *crit2);
 
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 

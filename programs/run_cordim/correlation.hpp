@@ -29,9 +29,10 @@ int ladder_length(double largest, double smallest);
 std::vector<double> halving_ladder(double largest, int length);
 
 // counts[m] = ordered pairs (reference point, any point, itself included) whose distance is at
-// most largest * 2^-m, for m = 0 ... nradii - 1 (nradii at most kMaxRadii; largest positive and
-// no smaller than the smallest float, so that every radius is an exact power-of-two fraction).  Both give the same
-// numbers; the per-radius form is the plain definition, which forms every distance nradii times.
+// most largest * 2^-m, for m = 0 ... nradii - 1.  nradii is at most kMaxRadii and largest is
+// positive and no smaller than the smallest float, so every radius is largest times an exact
+// power of two.  Both give the same numbers; the per-radius form is the plain definition, which
+// forms every distance nradii times.
 void count_pairs_once(const PointSet &points, double largest, int nradii, std::int64_t *counts);
 void count_pairs_per_radius(const PointSet &points, double largest, int nradii,
                             std::int64_t *counts);

@@ -107,10 +107,12 @@ std::FILE *create(const char *name) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 3) txprog::fail(kProgram, "usage: run_nullclines WIDTH HEIGHT (canvas size in pixels)");
+    if (argc < 3)
+        txprog::fail(kProgram, "usage: run_nullclines WIDTH HEIGHT (canvas size in pixels)");
     Canvas canvas;
     if (!parse_size(argv[1], canvas.width) || !parse_size(argv[2], canvas.height))
-        txprog::fail(kProgram, "WIDTH and HEIGHT must be whole numbers from 1 to %ld, not '%s' '%s'",
+        txprog::fail(kProgram,
+                     "WIDTH and HEIGHT must be whole numbers from 1 to %ld, not '%s' '%s'",
                      kMaxCanvas, argv[1], argv[2]);
 
     model_program_start(&kRunNullclines);

@@ -25,6 +25,7 @@ constexpr int kSettings = 14;
 constexpr int kHeaderSettings = 13;  // the last setting is not written to the table
 constexpr long kMaxStepsPerCrossing = kFixedPoincareMaxSteps;  // adaptive steps
 constexpr long kMaxMisses = 1000000;
+constexpr double kMaxPoints = 1e9;
 
 // Positions in "param.pnc".
 enum {
@@ -42,6 +43,9 @@ int component(const double *v, int position) {
 }
 
 void check_settings(const double *v) {
+    // Counts are ints; far more points than any run records.
+    if (!(v[kPoints] <= kMaxPoints))
+        fail(kProgram, "param.pnc: the number of points (value 4) must not exceed %g", kMaxPoints);
     if (!(v[kSecondOn] >= 0))
         fail(kProgram, "param.pnc: the second-section switch (value 5) must not be negative");
     if (v[kSecondOn] > 0 && !(v[kSecondWidth] > 0))

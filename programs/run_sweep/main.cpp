@@ -73,14 +73,6 @@ std::string check_settings(const double *udf) {
     return "";
 }
 
-// Closes the handle on every return; a library failure ends the process inside the library.
-struct HandleGuard {
-    Traxis tx;
-    ~HandleGuard() {
-        if (tx) TXCloseTraxis(tx);
-    }
-};
-
 // Counts spikes at one parameter value; false when the state left the finite numbers.
 bool measure(Traxis tx, int mode, double &t, double *y, RateCounter &x, RateCounter &v) {
     for (long step = 0; x.count < kSpikesPerValue && step < kMaxSampleSteps; ++step) {
@@ -102,8 +94,8 @@ int main(int argc, char **argv) {
     if (!usage.empty()) txprog::fail(kProgram, "%s", usage.c_str());
 
     model_program_start(&kRunSweep);
-    const HandleGuard handle{TXOpenTraxis(model, kModelDim, 1e-6, 0.001)};
-    Traxis tx = handle.tx;
+    // A library failure ends the process inside the library, with its report and status 1.
+    Traxis tx = TXOpenTraxis(model, kModelDim, 1e-6, 0.001);
     if (!tx) return 1;
     TXSetCut(tx, cutfun, 1e-6);
     lidum = args.seed;
@@ -156,5 +148,6 @@ int main(int argc, char **argv) {
     if (std::fclose(out) != 0 || !written)
         txprog::fail(kProgram, "could not write %s completely", args.outfile);
     std::puts("DONE... ");
+    TXCloseTraxis(tx);
     return 0;
 }

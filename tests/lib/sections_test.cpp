@@ -8,13 +8,7 @@
 
 namespace {
 
-struct Handle {
-    Traxis tx;
-    Handle(fcn_t f, int n, double rtol, double h) : tx(TXOpenTraxis(f, n, rtol, h)) {}
-    ~Handle() { TXCloseTraxis(tx); }
-    Traxis operator->() const { return tx; }
-    operator Traxis() const { return tx; }
-};
+using txtest::Handle;
 
 const double kPi = std::acos(-1.0);
 

@@ -10,13 +10,7 @@
 
 namespace {
 
-struct Handle {
-    Traxis tx;
-    Handle(fcn_t f, int n, double rtol, double h) : tx(TXOpenTraxis(f, n, rtol, h)) {}
-    ~Handle() { TXCloseTraxis(tx); }
-    Traxis operator->() const { return tx; }
-    operator Traxis() const { return tx; }
-};
+using txtest::Handle;
 
 TEST(Integrate, ExponentialGrowthToOne) {
     Handle tx(txtest::growth, 1, 1e-10, 0.01);

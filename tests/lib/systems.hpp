@@ -4,7 +4,20 @@
 #include <cmath>
 #include <limits>
 
+#include "tx.h"
+
 namespace txtest {
+
+// A handle closed at the end of the scope.
+struct Handle {
+    Traxis tx;
+    Handle(fcn_t f, int n, double rtol, double h) : tx(TXOpenTraxis(f, n, rtol, h)) {}
+    ~Handle() { TXCloseTraxis(tx); }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+    Traxis operator->() const { return tx; }
+    operator Traxis() const { return tx; }
+};
 
 inline long g_calls = 0;  // evaluations of the counting right-hand sides
 

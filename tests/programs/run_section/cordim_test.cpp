@@ -9,8 +9,14 @@
 
 namespace {
 
+// ctest runs the cases of this file in parallel processes: each gets its own files.
+std::string temp_path(const char *stem) {
+    return testing::TempDir() + stem + "_" +
+           testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
+}
+
 std::string write_points(const std::string &text) {
-    const std::string path = testing::TempDir() + "cordim_points.txt";
+    const std::string path = temp_path("cordim_points");
     std::FILE *f = std::fopen(path.c_str(), "w");
     std::fputs(text.c_str(), f);
     std::fclose(f);
@@ -68,7 +74,7 @@ TEST(Cordim, RefusesInputItCannotUse) {
 TEST(Cordim, TableHasOneLinePerRadiusButTheLastWithTheLocalSlope) {
     txprog::Ladder l;
     l.sums = {-0.5f, -1.25f, -2.0f};
-    const std::string path = testing::TempDir() + "cordim_table.txt";
+    const std::string path = temp_path("cordim_table");
     std::FILE *f = std::fopen(path.c_str(), "w");
     ASSERT_TRUE(txprog::write_dimension_table(f, l, Settings{10, 1, 1.0, 0.1, 0.5}));
     std::fclose(f);

@@ -255,6 +255,7 @@ TEST(RunSection, RefusesWhatItCannotRun) {
     add("run mode 7", [](Pnc &) {}, 7);
     add("value 2 must be a component", [](Pnc &p) { p.column_y = 3; });
     add("second-section switch", [](Pnc &p) { p.second_on = -1; });
+    add("number of points", [](Pnc &p) { p.points = 1e10; });
     add("width of the second section", [](Pnc &p) { p.second_on = 1; p.second_width = 0; });
     add("radius ratio", [](Pnc &p) { p.dim_on = 1; p.ratio = 1; });
     add("smallest radius", [](Pnc &p) { p.dim_on = 1; p.r_min = 0; });

@@ -37,3 +37,12 @@ bench:
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)
+
+# Work-precision comparison with other ODE libraries (installs them when missing); rewrites
+# docs/performance.md and docs/work_precision.png.
+.PHONY: bench-peers
+bench-peers:
+	@./bench/peers/setup.sh
+	cmake -S bench/peers -B build-peers -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+	cmake --build build-peers -j $(JOBS)
+	./bench/peers/run.sh build-peers

@@ -7,8 +7,10 @@ extern "C" int TXInterpolate(Traxis tx, double t, double *y) {
     TX_ENTER(tx, "TXInterpolate");
     if (!tx->StepTaken) return TX_FAIL(tx, TX_ERR_NO_STEP_TAKEN, "TXInterpolate");
     const fcn_t fcn = tx->fcn;
-    tx::detail::dense_sample(tx, tx->order, t, y,
-                             [fcn](double s, double *z, double *f) { fcn(s, z, f); });
+    tx::detail::with_vector_size(tx->order, [&](auto size) {
+        tx::detail::dense_sample(tx, size, t, y,
+                                 [fcn](double s, double *z, double *f) { fcn(s, z, f); });
+    });
     return 1;
 }
 

@@ -3,18 +3,29 @@
 // vector with its own right-hand side.
 #pragma once
 
-#include <cstring>
-
 #include "../tx.h"
 #include "rk_tables.hpp"
+#include "vector_size.hpp"
 
 namespace tx::detail {
+
+// Weighted stage sum of the midpoint solution: d[0..7] on stages 0-7, d[8] on the end
+// derivative k11.  Summed in that order from +0.0; the zero weight is skipped, which changes
+// no bit for finite stages (see stage_sum).
+template <int... J>
+inline double midpoint_sum(const double *const *k, const double *k11, int i,
+                           std::integer_sequence<int, J...>) {
+    using D = DenseOutput65;
+    double sum = 0.0;
+    ((D::d[J] != 0.0 ? void(sum += D::d[J] * k[J][i]) : void()), ...);
+    return sum + D::d[8] * k11[i];
+}
 
 // Writes the first n components of the solution at t into out (no range check on t).  Uses y0,
 // y6, ynp1d2, yw and k rows 8-11 (row stride n); the stages of the step are k rows 0-7.  The
 // four extra evaluations are repeated on every call.
-template <class Rhs>
-void dense_sample(Traxis tx, int n, double t, double *out, Rhs &&rhs) {
+template <class Size, class Rhs>
+void dense_sample(Traxis tx, Size n, double t, double *out, Rhs &&rhs) {
     using D = DenseOutput65;
     const double h = tx->tlast - tx->tfirst;
     const double tau = (t - tx->tfirst) / h;
@@ -24,27 +35,27 @@ void dense_sample(Traxis tx, int n, double t, double *out, Rhs &&rhs) {
     const double taum1 = tau - 1.0;
     const double taum1p2 = taum1 * taum1;
 
-    double *const y0 = tx->y0, *const y6 = tx->y6, *const yw = tx->yw, *const ym = tx->ynp1d2;
-    std::memcpy(y0, tx->yfirst, static_cast<std::size_t>(n) * sizeof(double));
-    std::memcpy(y6, tx->ylast, static_cast<std::size_t>(n) * sizeof(double));
-    const double *const k0 = tx->k;
-    double *const k8 = tx->k + 8 * n, *const k9 = tx->k + 9 * n, *const k10 = tx->k + 10 * n,
-                  *const k11 = tx->k + 11 * n;
+    double *__restrict const y0 = tx->y0;
+    double *__restrict const y6 = tx->y6;
+    double *__restrict const yw = tx->yw;
+    double *__restrict const ym = tx->ynp1d2;
+    double *k[12];
+    for (int j = 0; j < 12; ++j) k[j] = tx->k + j * n();
+    const double *const k0 = k[0];
+    double *const k8 = k[8], *const k9 = k[9], *const k10 = k[10], *const k11 = k[11];
+    copy_vector(y0, tx->yfirst, n);
+    copy_vector(y6, tx->ylast, n);
 
     // Four extra evaluations: the end of the step, its midpoint, and the points at 0.9 and 0.95.
     rhs(tx->tlast, y6, k11);
-    for (int i = 0; i < n; ++i) {
-        double sum = 0.0;
-        for (int j = 0; j < 8; ++j) sum += D::d[j] * tx->k[j * n + i];
-        sum += D::d[8] * k11[i];
-        ym[i] = y0[i] + h * sum;
-    }
+    for (int i = 0; i < n(); ++i)
+        ym[i] = y0[i] + h * midpoint_sum(k, k11, i, std::make_integer_sequence<int, 8>());
     rhs(tx->tfirst + 0.5 * h, ym, k8);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n(); ++i)
         yw[i] = D::k1 * y0[i] + D::k2 * y6[i] + D::k3 * ym[i] +
                 h * (D::k4 * k0[i] + D::k5 * k11[i] + D::k6 * k8[i]);
     rhs(tx->tfirst + 0.9 * h, yw, k9);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n(); ++i)
         yw[i] = D::k7 * y0[i] + D::k8 * y6[i] + D::k9 * ym[i] +
                 h * (D::k10 * k0[i] + D::k11 * k11[i] + D::k12 * k8[i]);
     rhs(tx->tfirst + 0.95 * h, yw, k10);
@@ -56,9 +67,14 @@ void dense_sample(Traxis tx, int n, double t, double *out, Rhs &&rhs) {
     const double d4 = (18400 * tau2 - 33088 * tau + 14877) * (-tau2 * taum1p2 / 918);
     const double d5 = (100000 * tau2 - 100000 * tau + 7125) * tau2 * taum1p2 / 918;
     const double d6 = (-1600000 * tau2 + 1600000 * tau - 216000) * tau2 * taum1p2 / 8721;
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n(); ++i)
         out[i] = d0 * y0[i] + d2 * y6[i] +
                  h * (d1 * k0[i] + d3 * k11[i] + d4 * k8[i] + d5 * k9[i] + d6 * k10[i]);
+}
+
+template <class Rhs>
+void dense_sample(Traxis tx, int n, double t, double *out, Rhs &&rhs) {
+    dense_sample(tx, RuntimeSize{n}, t, out, rhs);
 }
 
 }  // namespace tx::detail

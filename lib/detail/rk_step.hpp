@@ -8,45 +8,85 @@
 
 #include "../tx.h"
 #include "rk_tables.hpp"
+#include "vector_size.hpp"
 
 namespace tx::detail {
+
+// Row j of the stage matrix: sum over m < j of a[j][m] * k_m[i], then y0 + h * sum.
+//
+// Every sum starts from +0.0 and adds its terms in the order of m, exactly as written in the
+// method; such a partial sum is never -0.0 in round-to-nearest, so leaving out a term whose
+// coefficient is zero (a ±0 product for any finite stage value) changes no bit.  The zero
+// entries of the tables are skipped at compile time.
+template <int J, int... M>
+inline double stage_sum(const double *const *k, int i, std::integer_sequence<int, M...>) {
+    using T = RungeKutta65;
+    double sum = 0.0;
+    ((T::a[J][M] != 0.0 ? void(sum += T::a[J][M] * k[M][i]) : void()), ...);
+    return sum;
+}
+
+template <const double (&B)[RungeKutta65::s], int... M>
+inline double weight_sum(const double *const *k, int i, std::integer_sequence<int, M...>) {
+    double sum = 0.0;
+    ((B[M] != 0.0 ? void(sum += B[M] * k[M][i]) : void()), ...);
+    return sum;
+}
+
+// Stage J: its argument in yw, then its derivative into k[J].
+template <int J, class Size, class Rhs>
+inline void rk_stage(Size n, double t, double h, const double *__restrict y0,
+                     double *__restrict yw, double *const *k, Rhs &rhs) {
+    using T = RungeKutta65;
+    if constexpr (J == 0) {
+        static_assert(T::c[0] == 0.0, "the first stage sits at the start of the step");
+        // y0 + h * 0 and t + 0 * h with h * 0 = +0 for the positive finite steps that reach an
+        // attempt: the first evaluation need not wait for the step size, which the previous
+        // attempt's error norm is still computing.
+        for (int i = 0; i < n(); ++i) yw[i] = y0[i] + 0.0;
+        rhs(t + 0.0, yw, k[0]);
+    } else {
+        for (int i = 0; i < n(); ++i)
+            yw[i] = y0[i] + h * stage_sum<J>(k, i, std::make_integer_sequence<int, J>());
+        rhs(t + T::c[J] * h, yw, k[J]);
+    }
+}
+
+template <class Size, class Rhs, int... J>
+inline void rk_stages(Size n, double t, double h, const double *y0, double *yw, double *const *k,
+                      Rhs &rhs, std::integer_sequence<int, J...>) {
+    (rk_stage<J>(n, t, h, y0, yw, k, rhs), ...);
+}
 
 // Stages from tx->y0 at (t, h) into k rows 0-7 (row stride n); leaves y5, y6, abs_err and
 // returns the error norm over the first n components.  rhs(t, y, f) evaluates the right-hand
 // side.  n is the handle's order, except for the variational sub-handle, whose vectors are sized
-// for every registered parameter while only the active ones are integrated.
-template <class Rhs>
-double rk_attempt(Traxis tx, int n, double t, double h, Rhs &&rhs) {
+// for every registered parameter while only the active ones are integrated.  h must be positive
+// and finite, as rk_accepted_step ensures.
+template <class Size, class Rhs>
+double rk_attempt(Traxis tx, Size n, double t, double h, Rhs &&rhs) {
     using T = RungeKutta65;
-    double *const y0 = tx->y0, *const yw = tx->yw, *const y5 = tx->y5, *const y6 = tx->y6;
-    double *const k = tx->k;
-    for (int i = 0; i < n; ++i) {
-        y5[i] = 0.0;
-        y6[i] = 0.0;
+    const double *__restrict const y0 = tx->y0;
+    double *__restrict const yw = tx->yw;
+    double *__restrict const y5 = tx->y5;
+    double *__restrict const y6 = tx->y6;
+    double *__restrict const abs_err = tx->abs_err;
+    double *k[T::s];
+    for (int j = 0; j < T::s; ++j) k[j] = tx->k + j * n();
+    const auto stages = std::make_integer_sequence<int, T::s>();
+    rk_stages(n, t, h, y0, yw, k, rhs, stages);
+
+    for (int i = 0; i < n(); ++i) {
+        y5[i] = y0[i] + h * weight_sum<T::b5>(k, i, stages);
+        y6[i] = y0[i] + h * weight_sum<T::b6>(k, i, stages);
+        abs_err[i] = std::fabs(y6[i] - y5[i]);
     }
-    for (int j = 0; j < T::s; ++j) {
-        for (int i = 0; i < n; ++i) {
-            double sum = 0.0;
-            for (int m = 0; m < j; ++m) sum += T::a[j][m] * k[m * n + i];
-            yw[i] = y0[i] + h * sum;
-        }
-        double *const kj = k + j * n;
-        rhs(t + T::c[j] * h, yw, kj);
-        for (int i = 0; i < n; ++i) {
-            y5[i] += T::b5[j] * kj[i];
-            y6[i] += T::b6[j] * kj[i];
-        }
-    }
-    for (int i = 0; i < n; ++i) {
-        y5[i] = y0[i] + h * y5[i];
-        y6[i] = y0[i] + h * y6[i];
-        tx->abs_err[i] = std::fabs(y6[i] - y5[i]);
-    }
-    if (tx->AbsTol == 0.0 && tx->RelTol == 0.0) return 0.0;
+    const double rtol = tx->RelTol, atol = tx->AbsTol;
+    if (atol == 0.0 && rtol == 0.0) return 0.0;
     double sum = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double scale = std::fabs(y6[i]) * tx->RelTol + tx->AbsTol;
-        const double e = tx->abs_err[i];
+    for (int i = 0; i < n(); ++i) {
+        const double scale = std::fabs(y6[i]) * rtol + atol;
+        const double e = abs_err[i];
         if (scale == 0.0) {
             // A component that is exactly zero under a zero absolute tolerance: it can only
             // be met exactly.
@@ -90,8 +130,8 @@ inline bool rk_step_advances(double t, double h) { return t + h > t; }
 
 // Attempts from tx->y0 at t until one is accepted, which leaves y6 and sets tlast; h becomes the
 // proposal for the next step.  False when the step no longer advances t (code 31 for the caller).
-template <class Rhs>
-bool rk_accepted_step(Traxis tx, int n, double t, double &h, Rhs &&rhs) {
+template <class Size, class Rhs>
+bool rk_accepted_step(Traxis tx, Size n, double t, double &h, Rhs &&rhs) {
     for (;;) {
         if (!rk_step_advances(t, h)) return false;
         const double err = rk_attempt(tx, n, t, h, rhs);
@@ -102,6 +142,11 @@ bool rk_accepted_step(Traxis tx, int n, double t, double &h, Rhs &&rhs) {
             return true;
         }
     }
+}
+
+template <class Rhs>
+bool rk_accepted_step(Traxis tx, int n, double t, double &h, Rhs &&rhs) {
+    return rk_accepted_step(tx, RuntimeSize{n}, t, h, rhs);
 }
 
 }  // namespace tx::detail

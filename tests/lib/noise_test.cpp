@@ -31,7 +31,9 @@ extern "C" void noise_part(double, double *, double *noise) {
     noise[1] = g_noise[1];
 }
 
-// Allocation fails on request, to see the work memory refused.
+// Allocation fails on request, to see the work memory refused.  Memory comes from malloc, so
+// free is the matching release.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void *operator new(std::size_t n) {
     if (g_refuse_new) throw std::bad_alloc();
     if (void *p = std::malloc(n ? n : 1)) return p;

@@ -4,6 +4,7 @@
 
 #include "detail/enter.hpp"
 #include "detail/error_stream.hpp"
+#include "detail/open.hpp"
 #include "tx.h"
 
 extern "C" const char *const TraxisFatalError[] = {
@@ -68,24 +69,16 @@ bool take(T *&p, std::size_t n) noexcept {
 
 }  // namespace
 
-extern "C" Traxis TXOpenTraxis(fcn_t fcn, int order, double RelTol, double h) {
-    tx::detail::set_error_stream(stderr);
+Traxis tx::detail::open_handle(fcn_t fcn, int order, double RelTol, double h, int *code) noexcept {
     // Written as negations so that NaN is refused as well.
-    if (order <= 0) {
-        TX_FAIL(nullptr, TX_ERR_ORDER, "TXOpenTraxis");
-        return nullptr;
-    }
-    if (!(RelTol >= 0.0)) {
-        TX_FAIL(nullptr, TX_ERR_TOLERANCE, "TXOpenTraxis");
-        return nullptr;
-    }
-    if (!(h > 0.0)) {
-        TX_FAIL(nullptr, TX_ERR_TIMESTEP_GUESS, "TXOpenTraxis");
-        return nullptr;
-    }
+    *code = order <= 0             ? TX_ERR_ORDER
+            : !(RelTol >= 0.0)     ? TX_ERR_TOLERANCE
+            : !(h > 0.0)           ? TX_ERR_TIMESTEP_GUESS
+                                   : TX_NO_ERROR;
+    if (*code != TX_NO_ERROR) return nullptr;
     Traxis tx = static_cast<Traxis>(std::calloc(1, sizeof(Traxis_t)));
     if (!tx) {
-        TX_FAIL(nullptr, TX_ERR_NO_MEMORY, "TXOpenTraxis");
+        *code = TX_ERR_NO_MEMORY;
         return nullptr;
     }
     const std::size_t n = static_cast<std::size_t>(order);
@@ -97,7 +90,7 @@ extern "C" Traxis TXOpenTraxis(fcn_t fcn, int order, double RelTol, double h) {
     if (!ok) {
         free_vectors(tx);
         std::free(tx);
-        TX_FAIL(nullptr, TX_ERR_NO_MEMORY, "TXOpenTraxis");
+        *code = TX_ERR_NO_MEMORY;
         return nullptr;
     }
     // calloc left every pointer null and every count 0; set the rest.
@@ -128,6 +121,14 @@ extern "C" Traxis TXOpenTraxis(fcn_t fcn, int order, double RelTol, double h) {
     tx->StepTaken = 0;
     tx->ErrorCode = 0;
     tx->fcn = fcn;
+    return tx;
+}
+
+extern "C" Traxis TXOpenTraxis(fcn_t fcn, int order, double RelTol, double h) {
+    tx::detail::set_error_stream(stderr);
+    int code = TX_NO_ERROR;
+    Traxis tx = tx::detail::open_handle(fcn, order, RelTol, h, &code);
+    if (!tx) TX_FAIL(nullptr, code, "TXOpenTraxis");
     return tx;
 }
 

@@ -7,8 +7,8 @@
 
 #include "detail/dense_step.hpp"
 #include "detail/enter.hpp"
+#include "detail/open.hpp"
 #include "detail/target.hpp"
-#include "detail/error_stream.hpp"
 #include "detail/rk_step.hpp"
 #include "detail/section_search.hpp"
 #include "tx.h"
@@ -156,12 +156,13 @@ int open_variational(Traxis tx, jac_t jac, va_list ap) {
         discard(tx);
         return TX_FAIL(tx, TX_ERR_SUBSTRUCTURE, kOpen);
     }
-    std::FILE *const stream = tx::detail::error_stream();  // opening resets it
-    Traxis sub = TXOpenTraxis(nullptr, static_cast<int>(order), tx->RelTol, tx->h);
-    tx::detail::set_error_stream(stream);
+    // Opened without a report of its own: a failure is reported on this handle, so that a
+    // caller with TerminateOnFatalError 0 gets it as a return value.
+    int code = TX_NO_ERROR;
+    Traxis sub = tx::detail::open_handle(nullptr, static_cast<int>(order), tx->RelTol, tx->h, &code);
     if (!sub) {
         discard(tx);
-        return TX_FAIL(tx, TX_ERR_SUBSTRUCTURE, kOpen);
+        return TX_FAIL(tx, code == TX_ERR_NO_MEMORY ? TX_ERR_NO_MEMORY : TX_ERR_SUBSTRUCTURE, kOpen);
     }
     tx->TX = sub;
     tx->jac = jac;

@@ -73,7 +73,7 @@ cp "$out/work_precision.png" "$root/docs/work_precision.png"
   if [ -n "$quick" ]; then
     echo
     echo "**Quick run** (few repetitions): for checking the set-up only."
-  fi"
+  fi
 } > "$out/machine.md"
 
 compose

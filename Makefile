@@ -42,7 +42,7 @@ clean:
 # docs/performance.md and docs/work_precision.png.
 .PHONY: bench-peers
 bench-peers:
-	@./bench/peers/setup.sh
+	@./scripts/setup-deps.sh --peers
 	cmake -S bench/peers -B build-peers -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
 	cmake --build build-peers -j $(JOBS)
 	./bench/peers/run.sh build-peers

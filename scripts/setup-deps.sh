@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes sure the build tools are present: cmake, a C/C++ compiler, GoogleTest.
+# Makes sure the build tools are present: cmake, a C/C++ compiler, GoogleTest; with --demo,
+# --bench or --peers also what those targets need.
 # Installs them with apt-get where that is possible, otherwise says what to install.
 set -u
 missing=()
@@ -11,6 +12,13 @@ command -v make >/dev/null 2>&1 || missing+=(make)
 if [ "${1:-}" = "--demo" ]; then
   command -v gnuplot >/dev/null 2>&1 || missing+=(gnuplot-nox)
   command -v tclsh >/dev/null 2>&1 || missing+=(tcl)
+fi
+if [ "${1:-}" = "--peers" ]; then  # the work-precision comparison and its report
+  [ -f /usr/include/boost/numeric/odeint.hpp ] || missing+=(libboost-dev)
+  [ -f /usr/include/gsl/gsl_odeiv2.h ] || missing+=(libgsl-dev)
+  [ -f /usr/include/arkode/arkode_erkstep.h ] || missing+=(libsundials-dev)
+  command -v gnuplot >/dev/null 2>&1 || missing+=(gnuplot-nox)
+  command -v valgrind >/dev/null 2>&1 || missing+=(valgrind)
 fi
 if [ "${1:-}" = "--bench" ]; then
   [ -f /usr/include/benchmark/benchmark.h ] || [ -f /usr/local/include/benchmark/benchmark.h ] \

@@ -41,6 +41,10 @@ extern "C" const char *const TraxisFatalError[] = {
     "No Convergense in Newton iteration",
     "Step size too small",
     "Lyapunov interval, sampling or exponent count out of range",
+    "Invalid column format",
+    "Unable to write output file",
+    "No right-hand side specified",
+    "Unknown integration method",
 };
 static_assert(std::size(TraxisFatalError) == TX_ERR_COUNT, "one text per error code");
 

@@ -121,7 +121,11 @@ enum {
     TX_ERR_NO_CONVERGENCE = 30,
     TX_ERR_STEP_TOO_SMALL = 31,  /* the step no longer advances t (t + h == t) */
     TX_ERR_LYAP_ARGUMENT = 32,   /* TXLyapCalc: lyap_steps < 1, trans_steps < 0, samp < 1 or nn outside 1 ... order */
-    TX_ERR_COUNT = 33
+    TX_ERR_COLUMN_FORMAT = 33,   /* table column string null, short, or not all digits */
+    TX_ERR_WRITE_OUTPUT = 34,    /* a table could not be written completely */
+    TX_ERR_NO_RHS = 35,          /* handle opened without a right-hand side */
+    TX_ERR_UNKNOWN_METHOD = 36,  /* TXSetMethod: no such integration method */
+    TX_ERR_COUNT = 37
 };
 
 extern const char *const TraxisFatalError[];

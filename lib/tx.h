@@ -179,6 +179,17 @@ int TXSetMaxNewtSteps(Traxis tx, int n);
  * the step bookkeeping of the handle, and so TXInterpolate, is left alone. */
 int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *y);
 
+/* ---- tables and trajectory output ---- */
+
+/* The current point of a continuation run, from the record attached to tx (a missing handle or
+ * record is reported with code 1 or 28 and nothing is written; a NULL stream writes nothing).
+ * TXStateOutput: step, period (orbit runs), parameters, state, eigenvalues or multipliers with
+ * their moduli, closed by a rule of '-', '=', '.' or ':' for run kinds 1 to 4.
+ * TXPathOutput: one line "c1 [c2] y0 ... y_{n-1}" in %.10g, c2 for two-parameter runs; a
+ * parameter index that names no registered parameter prints nan. */
+void TXStateOutput(Traxis tx, FILE *file);
+void TXPathOutput(Traxis tx, FILE *file);
+
 /* ---- sections ---- */
 
 /* a null cutfcn selects the automatic hyperplane */
@@ -358,6 +369,16 @@ double EUKLID2(Traxis tx, int cd);
 double CRIT2(Traxis tx, int *crit1, int *crit2);
 /* the same with the signed real parts: returns the second smallest (HUGE_VAL for order 1) */
 double EQUICRIT2(Traxis tx, int *crit1, int *crit2);
+
+/* ---- bifurcation report ---- */
+
+/* The record attached to tx as a framed block 69 characters wide: type, period (orbit runs),
+ * the parameters' current values, state and spectrum, and for a classified point the
+ * transversal and tangent directions and the four neighbours, '*' marking the arrival side.
+ * Reports a missing handle or record like TXStateOutput; a NULL stream writes nothing. */
+void TXStateBifOutput(Traxis tx, FILE *file);
+/* the i x j matrix m to standard output as {{ a, b}, { c, d}} */
+void SHOWMAT(int i, int j, double **m);
 
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 

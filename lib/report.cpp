@@ -34,7 +34,8 @@ void write_directions(std::FILE *file, const TraxisBif_t &b, int n, int rows) {
             std::fprintf(file, "|                %- 12.6g   %- 36.6g|\n", b.trans[i], b.tang[i]);
     }
     std::fputs(kEmpty, file);
-    std::fprintf(file, "|      Left %c         Right %c        Top %c          Bottom %c        |\n",
+    std::fprintf(file,
+                 "|      Left %c         Right %c        Top %c          Bottom %c        |\n",
                  arrival_mark(b.indir, 3), arrival_mark(b.indir, 4), arrival_mark(b.indir, 1),
                  arrival_mark(b.indir, 2));
     write_neighbours(file, b.cleft, b.cright, b.ctop, b.cbot);

@@ -216,6 +216,55 @@ int TXftableg(Traxis tx, double *t, double t1, long n, double *y, sample_t g);
 void TXStateOutput(Traxis tx, FILE *file);
 void TXPathOutput(Traxis tx, FILE *file);
 
+/* ---- single-handle binding layer ---- */
+
+/* A flat interface on one library-wide handle, oldtx, for callers that work on one problem at a
+ * time; one thread only.  Each wrapper forwards to the TX operation of the same meaning and
+ * reports under its own name ("step", "lyap_calc", ...).  Before openTraxis and after
+ * closeTraxis any wrapper reports code 1, which ends the process.
+ *
+ * The integrating calls take the right-hand side and leave it in the handle, so that later
+ * calls, and TX operations on oldtx, use it too; a NULL fcn keeps the one stored before (none
+ * yet: code 35).
+ *
+ * These names are common words: define TX_NO_BINDING before including this header to keep them
+ * free for your own.  A program that calls none of them does not link them either way. */
+#ifndef TX_NO_BINDING
+extern Traxis oldtx;
+/* the code left by the last failed wrapper or operation on oldtx (not cleared) */
+int errorTraxis(void);
+/* Opens oldtx without a right-hand side: 1, or 0 with oldtx NULL (a refused open is reported
+ * like TXOpenTraxis).  A handle opened earlier is replaced WITHOUT being closed: call closeTraxis
+ * first, or keep the old pointer and pass it to TXCloseTraxis yourself. */
+int openTraxis(int order, double tol, double h);
+/* oldtx becomes NULL when the close succeeded */
+int closeTraxis(void);
+int order(void);
+int step(double *t0, double *y, fcn_t fcn);
+int integrate(double *t0, double t1, double *y, fcn_t fcn);
+int interpolate(double t, double *y, fcn_t fcn);
+/* unlike TXSetRelTol, TXSetMaxStep and TXSetAbsTol these refuse 0 as well (codes 5, 11, 5) */
+int set_tol(double tol);
+int set_max_step(double hmax);
+int set_abs_tol(double abstol);
+/* stores cutfcn (NULL: the automatic hyperplane) and eps as CutEps without checking eps; with
+ * eps <= 0 or NaN no crossing can be located, and the search ends with code 13 */
+int poincare_step(double *t, double *y, fcn_t fcn, cut_t cutfcn, double eps);
+int set_max_poincare_steps(int n);
+int cut_surface(double *state, double *normal);
+double auto_cut(double t, double *y);
+int set_auto_cut(double t, double *y, fcn_t fcn);
+int lyap_calc(double *t, double *y, double eps, double lyap_dt, fcn_t fcn, long trans_steps,
+              long lyap_steps, double *exponents, int nn);
+int lyap_calc_file(const char *filename, double *t, double *y, double eps, double lyap_dt,
+                   long trans_steps, long lyap_steps, fcn_t fcn, double *exponents, int nn,
+                   int samp);
+int ftablef(const char *filename, const char *format, double *t, double t1, long n, double *y,
+            fcn_t fcn);
+int ftableg(double *t, double t1, long n, double *y, fcn_t fcn, sample_t g);
+int ftablea(FILE *file, const char *format, double *t, double t1, long n, double *y, fcn_t fcn);
+#endif /* TX_NO_BINDING */
+
 /* ---- sections ---- */
 
 /* a null cutfcn selects the automatic hyperplane */

@@ -47,6 +47,7 @@ struct LyapArgs {
 
 // Shared by both entry points; progress is null for TXLyapCalc.
 int lyap_calc(Traxis tx, const char *name, const LyapArgs &a, const ProgressFile *progress) {
+    TX_REQUIRE_RHS(tx, name);
     const int n = tx->order;
     if (a.nn < 1 || a.nn > n) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
     if (progress && progress->samp < 1) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);

@@ -20,6 +20,7 @@ extern "C" int TXSetCut(Traxis tx, cut_t cutfcn, double eps) {
 
 extern "C" int TXPoincareStep(Traxis tx, double *t, double *y) {
     TX_ENTER(tx, "TXPoincareStep");
+    TX_REQUIRE_RHS(tx, "TXPoincareStep");
     return poincare_search(
         tx, t, y, [&](double *tt) { return TXStep(tx, tt, y) == 1; },
         [&](double tt) { return TXInterpolate(tx, tt, y) == 1; }, "TXPoincareStep");
@@ -48,6 +49,7 @@ extern "C" double TXAutoCut(Traxis tx, double, double *y) {
 
 extern "C" int TXSetAutoCut(Traxis tx, double t, double *y) {
     TX_ENTER(tx, "TXSetAutoCut");
+    TX_REQUIRE_RHS(tx, "TXSetAutoCut");
     const int n = tx->order;
     double *const v = tx->ivector;
     std::memmove(tx->istate, y, static_cast<std::size_t>(n) * sizeof(double));

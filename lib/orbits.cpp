@@ -59,7 +59,8 @@ private:
 
 extern "C" int TXEquiPoint(Traxis tx, double *y) {
     TX_ENTER(tx, "TXEquiPoint");
-    if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, "TXEquiPoint");
+    TX_REQUIRE_RHS(tx, "TXEquiPoint");
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXEquiPoint");
     const int n = tx->order;
     const std::size_t un = static_cast<std::size_t>(n);
     tx::detail::Work block;
@@ -101,8 +102,9 @@ extern "C" int TXEquiPoint(Traxis tx, double *y) {
 
 extern "C" int TXNonAutoOrbit(Traxis tx, double t, double *y, double **Phi, double T) {
     TX_ENTER(tx, "TXNonAutoOrbit");
+    TX_REQUIRE_RHS(tx, "TXNonAutoOrbit");
     Traxis sub = tx->TX;
-    if (!sub) return TX_FAIL(sub, TX_ERR_NOT_OPENED, "TXNonAutoOrbit");
+    if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNonAutoOrbit");
     // A zero period would make every point a fixed point.
     if (!(T > 0.0)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXNonAutoOrbit");
     const NoParameters no_parameters(tx);
@@ -238,8 +240,9 @@ bool back_on_section(Traxis tx, double sgn, long long turns, double &t0, double 
 
 extern "C" int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, double *T) {
     TX_ENTER(tx, "TXAutoOrbit");
+    TX_REQUIRE_RHS(tx, "TXAutoOrbit");
     Traxis sub = tx->TX;
-    if (!sub) return TX_FAIL(sub, TX_ERR_NOT_OPENED, "TXAutoOrbit");
+    if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXAutoOrbit");
     if (p < 1) return TX_FAIL(tx, TX_ERR_BAD_MODE, "TXAutoOrbit");
     const NoParameters no_parameters(tx);
     const int n = tx->order;

@@ -34,6 +34,8 @@ public:
     const std::string &name() const { return name_; }
     // What the stream writes to until the commit: the temporary file, or the path itself.
     const std::string &written_path() const { return temporary_.empty() ? target_ : temporary_; }
+    // Written in place: a device, a FIFO, ... rather than a file that can be read back.
+    bool in_place() const { return temporary_.empty(); }
     // Pushes what is buffered to written_path(), so that the run can read it back; on failure
     // reports and ends the process with status 1.
     void flush();

@@ -182,6 +182,10 @@ int main(int argc, char **argv) {
     txprog::Output &points = txprog::open_output(kProgram, kPointFile);
     txprog::Output *dimension =
         v[kDimensionOn] > 0 ? &txprog::open_output(kProgram, kDimensionFile) : nullptr;
+    // Reading a FIFO back could wait for ever; a device gives back nothing.
+    if (dimension && points.in_place())
+        fail(kProgram, "%s: the correlation dimension reads it back, so it must be a regular "
+             "file", kPointFile);
     write_header(out.stream(), in.names, v, in.st);
 
     int recorded = 0;

@@ -1,9 +1,6 @@
 // run_cordim end to end: the table it writes and the input it refuses.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -161,20 +158,6 @@ TEST(RunCordim, RefusesBadInputWithAMessageAndWritesNoTable) {
         EXPECT_TRUE(batchtest::one_line_from("run_cordim", r.err)) << r.err;
         EXPECT_EQ(earlier.changed(), "") << c.what;
     }
-}
-
-// A failed write once removed the path, whatever it was.
-TEST(RunCordim, AWriteErrorIsNamedAndTheLinkStays) {
-    Workdir dir;
-    dir.write("par.dat", par("p.txt", "2", "2", "1", "0.1"));
-    dir.write("p.txt", "0 0\n1 2\n");
-    ASSERT_EQ(symlink("/dev/full", dir.file("dimout.dat").c_str()), 0);
-    const auto r = dir.run(RUN_CORDIM, {});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "run_cordim: dimout.dat: No space left on device\n");
-    struct stat st {};
-    EXPECT_EQ(lstat(dir.file("dimout.dat").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST(RunCordim, AHugePointCountWithAShortFileIsRefusedWithoutExhaustingMemory) {

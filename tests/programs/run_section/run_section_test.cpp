@@ -302,6 +302,12 @@ TEST(RunSection, AFailedRunLeavesEveryTableAsItWas) {
              mkdir(d.file("pnc_tmp.out").c_str(), 0755);
          },
          "pnc_tmp.out: Is a directory"},
+        {"point file on a device, which cannot be read back",
+         [](const Workdir &d) {
+             std::remove(d.file("pnc_tmp.out").c_str());
+             symlink("/dev/null", d.file("pnc_tmp.out").c_str());
+         },
+         "pnc_tmp.out: the correlation dimension reads it back"},
         {"outfile on a full device",
          [](const Workdir &d) {
              std::remove(d.file("section.dat").c_str());

@@ -214,18 +214,6 @@ TEST(RunSpikes, RefusesWhatItCannotRun) {
     }
 }
 
-TEST(RunSpikes, AnEmptyStateFileIsRefusedWithWhatItLacks) {
-    Workdir dir;
-    const batchtest::Earlier earlier(dir, {"isi.dat"});
-    dir.write("system.st", "");
-    dir.write("param.isi", batchtest::pairs_file(isi(0, 1.0, 0.0, 4.0, 8.0, 4, 1)));
-    const auto r = dir.run(kExe, {"isi.dat"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("run_spikes: system.st: missing &var 1, &var 2, &var 3, &par 1,", 0), 0u)
-        << r.err;
-    EXPECT_EQ(earlier.changed(), "");
-}
-
 // A write error once made the program remove() the path it was given, device or link.
 TEST(RunSpikes, AWriteErrorIsNamedAndTheOutputPathStays) {
     Workdir dir;

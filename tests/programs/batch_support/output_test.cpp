@@ -20,7 +20,6 @@ namespace {
 
 using batchtest::Workdir;
 using txprog::open_output;
-using txprog::OutputMode;
 using txtest::run_child;
 
 // Runs body in dir as the current directory, then commits what it opened.
@@ -33,8 +32,8 @@ txtest::ChildRun in_child(const Workdir &dir, Body body) {
     });
 }
 
-void write(const char *name, const char *text, OutputMode mode = OutputMode::kReplace) {
-    std::fputs(text, open_output("test", name, mode).stream());
+void write(const char *name, const char *text) {
+    std::fputs(text, open_output("test", name).stream());
 }
 
 mode_t mode_of(const std::string &path) {
@@ -66,18 +65,6 @@ TEST(Output, TheFileIsReplacedOnlyByTheCommit) {
     });
     EXPECT_EQ(mode_of(dir.file("fresh.dat")) & 07777, 0640u);
     EXPECT_EQ(dir.entries().size(), 2u);
-}
-
-TEST(Output, AppendingKeepsTheEarlierLinesAndAFailedRunAddsNone) {
-    Workdir dir;
-    dir.write("log.dat", "line 1\n");
-    in_child(dir, [] {
-        write("log.dat", "line 2\n", OutputMode::kAppend);
-        std::exit(1);
-    });
-    EXPECT_EQ(dir.read("log.dat"), "line 1\n");
-    in_child(dir, [] { write("log.dat", "line 2\n", OutputMode::kAppend); });
-    EXPECT_EQ(dir.read("log.dat"), "line 1\nline 2\n");
 }
 
 // A link to a device is written through too: see the programs' tests with /dev/full.

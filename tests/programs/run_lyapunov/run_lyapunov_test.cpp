@@ -192,15 +192,6 @@ TEST(RunLyapunov, SweepsThatCannotGiveAResultAreRefused) {
     }
 }
 
-TEST(RunLyapunov, AMissingStateFileIsNamedAsSuch) {
-    Workdir dir;
-    dir.write("param.lce", lce_file(LceFile{}));
-    const auto r = dir.run(kExe, {"1", "x"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "ERROR: could not open PARAM file..");
-    EXPECT_EQ(r.err, "run_lyapunov: system.st: No such file or directory\n");
-}
-
 // TXLyapCalc runs long in one call: its progress shows through the right-hand side.
 TEST(RunLyapunov, ALongComputationReportsItsProgress) {
     Workdir dir;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "owned_handle.hpp"
+#include "scratch.hpp"
 #include "tx.h"
 
 namespace {
@@ -92,7 +93,7 @@ std::string format_line(const std::vector<double> &values) {
 }
 
 TEST(LyapCalcFile, WritesEverySampthIntervalAndEndsLikeLyapCalc) {
-    const std::string path = ::testing::TempDir() + "lyap_progress.txt";
+    const std::string path = scratch_path("lyap_progress.txt");
     std::ofstream(path) << "left over from an earlier run\n";
 
     auto tx = open_quiet(diagonal, 3, 1e-10, 0.01);
@@ -129,7 +130,7 @@ TEST(LyapCalc, RefusalsLeaveTheirCode) {
     EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
     EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-6, 0.5, LONG_MAX, 2, exponents, 3), 0);
     EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
-    const std::string path = ::testing::TempDir() + "lyap_refused.txt";
+    const std::string path = scratch_path("lyap_refused.txt");
     std::remove(path.c_str());
     EXPECT_EQ(TXLyapCalcFile(tx.get(), path.c_str(), &t, y, 1e-6, 0.5, 0, 1, exponents, 3, 0), 0);
     EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);

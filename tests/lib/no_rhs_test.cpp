@@ -8,6 +8,7 @@
 
 #include "matrix.hpp"
 #include "owned_handle.hpp"
+#include "scratch.hpp"
 #include "tx.h"
 
 namespace {
@@ -25,7 +26,7 @@ TEST(NoRhs, EveryEvaluatingOperationRefusesWithCode35) {
     ASSERT_EQ(TXSetCut(h, first_component, 1e-6), 1);
     double t = 0.0, y[2] = {1.0, 0.0}, ex[2], period = 0.0;
     Matrix phi = Matrix::identity(2, 3), jac(2, 3);
-    const std::string path = ::testing::TempDir() + "no_rhs_lyap.txt";
+    const std::string path = scratch_path("no_rhs_lyap.txt");
     std::remove(path.c_str());
 
     const auto refused = [&](int status) {

@@ -363,6 +363,23 @@ double CRIT2(Traxis tx, int *crit1, int *crit2);
 /* the same with the signed real parts: returns the second smallest (HUGE_VAL for order 1) */
 double EQUICRIT2(Traxis tx, int *crit1, int *crit2);
 
+/* ---- equilibrium bifurcations ---- */
+
+/* txb must be the record attached to tx (else code 28), made for at least tx's order and
+ * parameters; c must be registered exactly once, else 0 without a report.
+ * TXLocateEquiBif: Newton's method in the record's y and *c at time txb->t, to the point where
+ * the real part of the critical eigenvalue (EQUICRIT) is 0 within LambdaNewtAbsTol +
+ * LambdaNewtRelTol and f within |y|·sqrt(NewtRelTol) + sqrt(NewtAbsTol), test-function
+ * derivatives by differences of LambdaPert.  On success y, er, ei and the first n rows of Phi
+ * ([J | df/dc], n + 1 columns) describe the located point and c the parameter values there;
+ * one mark per iteration on state (when not NULL): "." closer, "!" not closer.  Code 30 after
+ * more than MaxNewtSteps corrections, a doubling or a NaN of the distance. */
+int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state);
+/* biftype HOPF (critical eigenvalue complex, trans = an eigenvector of its real part) or
+ * SADDLE-NODE, with btype; sets every registered parameter to txb->c.  thedc and state are not
+ * used. */
+int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc, FILE *state);
+
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 
 void model(double t, double *y, double *dydt);

@@ -414,8 +414,10 @@ extern const char *const TraxisBifIconLeft[];   /* NULL for HOPF */
 extern const char *const TraxisBifIconRight[];  /* NULL for HOPF */
 
 /* One point of a continuation run.  n = order, m = n + nparam + 1 at creation.  Only
- * tx, order, the pointers, t, T, biftype, indir, cindi and steps are set at creation (the
- * rest is zero); trans, tang, the neighbours and btype are meaningful once biftype != 0. */
+ * tx, order, the pointers, t, T, biftype, indir, cindi, steps and the sizes at the end are set
+ * at creation (the rest is zero); trans, tang, the neighbours and btype are meaningful once
+ * biftype != 0.  Continuation refuses (code 28) a record too small for the handle it runs on,
+ * as after a change of order or nparam. */
 struct TraxisBif_t {
     Traxis tx;
     int order;
@@ -429,7 +431,7 @@ struct TraxisBif_t {
     double *ei;
     double *trans;     /* critical eigenvector */
     double *tang;      /* branch tangent dy/dc */
-    double *intang;    /* path tangent on arrival */
+    double *intang;    /* path tangent on arrival, n + 1 */
     double *top;       /* neighbours: +/- critical direction, parameter down/up */
     double *bot;
     double *left;
@@ -447,6 +449,8 @@ struct TraxisBif_t {
                           index of the first and of the second parameter */
     int steps;         /* continuation step that wrote the record */
     char btype[16];    /* appended to the type name in reports */
+    int nparam;        /* nparam at creation: the length of c */
+    int phidim;        /* rows and columns of Phi: m */
 };
 
 /* not attached to tx->txb here */
@@ -478,6 +482,45 @@ double EQUICRIT2(Traxis tx, int *crit1, int *crit2);
 void TXStateBifOutput(Traxis tx, FILE *file);
 /* the i x j matrix m to standard output as {{ a, b}, { c, d}} */
 void SHOWMAT(int i, int j, double **m);
+
+/* ---- equilibrium bifurcations ---- */
+
+/* txb must be the record attached to tx (else code 28), made for at least tx's order and
+ * parameters; c must be registered exactly once, else 0 without a report.
+ * TXLocateEquiBif: Newton's method in the record's y and *c at time txb->t, to the point where
+ * the real part of the critical eigenvalue (EQUICRIT) is 0 within LambdaNewtAbsTol +
+ * LambdaNewtRelTol and f within |y|·sqrt(NewtRelTol) + sqrt(NewtAbsTol), test-function
+ * derivatives by differences of LambdaPert.  On success y, er, ei and the first n rows of Phi
+ * ([J | df/dc], n + 1 columns) describe the located point and c the parameter values there;
+ * one mark per iteration on state (when not NULL): "." closer, "!" not closer.  Code 30 after
+ * more than MaxNewtSteps corrections, a doubling or a NaN of the distance. */
+int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state);
+/* biftype HOPF (critical eigenvalue complex, trans = an eigenvector of its real part) or
+ * SADDLE-NODE, with btype; sets every registered parameter to txb->c.  thedc and state are not
+ * used. */
+int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc, FILE *state);
+
+/* ---- continuation ---- */
+
+/* Follows a branch of equilibria of fcn (at time 0) while *c varies; *c must be registered
+ * exactly once (code 26).  y: a point near an equilibrium at the start value, which TXEquiPoint
+ * corrects and which is the first point written; on return y and *c hold the last point
+ * computed.  *dc: the signed first step, the Euclidean length of the predicted move of the
+ * state; it is adapted within [NewtRelTol |dc| + NewtAbsTol, |dc|], changes sign after each
+ * fold, and a step that is 0 or not finite is code 29.  A change in the number of stable
+ * eigenvalues or a fold is located (TXLocateEquiBif) and classified (TXCheckEquiBif);
+ * nrbif > 0 returns 1 after that many, with *c back at the point that revealed the last one
+ * (which stays in the record); nrbif 0 runs MaxContSteps passes (at least one), nrbif < 0 one.
+ * A failed location (code 30) rejects the pass and halves the step.  mode selects outputs taking variable arguments in
+ * this order: 1 FILE *state (progress marks, TXStateOutput of each point, TXStateBifOutput of
+ * each bifurcation), 2 FILE *path (TXPathOutput of each point and bifurcation), 4 output_t
+ * UserOutput then FILE *user (UserOutput(tx, user) after each point and bifurcation, which
+ * reads the record tx->txb).  A bit whose stream or UserOutput is NULL counts as clear.  A
+ * trace goes to standard output.  The record is created (and kept) when tx has none; one made
+ * for a smaller order or nparam is code 28.  A corrector distance that is not a number counts
+ * as no convergence; halving the step below NewtRelTol |dc| + NewtAbsTol, to 0, or until it
+ * no longer moves the predicted point is code 29. */
+int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif, int mode, ...);
 
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 

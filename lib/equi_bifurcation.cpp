@@ -34,7 +34,7 @@ void mark(std::FILE *state, char c) {
 extern "C" int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state) {
     TX_ENTER(tx, kLocate);
     Traxis sub = tx->TX;
-    if (!sub) return TX_FAIL(sub, TX_ERR_NOT_OPENED, kLocate);
+    if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, kLocate);
     if (!usable_record(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kLocate);
     // The record's parameter index is not trusted: the column must belong to the parameter
     // that is perturbed below.
@@ -118,7 +118,7 @@ extern "C" int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc,
     (void)thedc;
     (void)state;
     TX_ENTER(tx, kCheck);
-    if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, kCheck);
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, kCheck);
     if (!usable_record(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kCheck);
     if (tx::detail::mark_parameter(tx, c) < 0) return 0;
 

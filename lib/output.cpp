@@ -113,7 +113,8 @@ int table_refusal(Traxis tx, const char *format, double *t, double t1, long n,
     return 0;
 }
 
-int record_params(Traxis tx) { return std::max(tx->nparam, 0); }
+// Parameters registered after the record was made have no place in it.
+int record_params(Traxis tx) { return std::max(0, std::min(tx->nparam, tx->txb->nparam)); }
 
 // Run kinds 1 to 4 close the state block with a rule of their own character.
 void write_rule(std::FILE *file, int kind) {

@@ -82,6 +82,13 @@ TEST(EquiBif, Refusals) {
     TXVarOpenTraxis(early.get(), nullptr, 1e-7, 1, nullptr, 1e-7, &g_mu);
     EXPECT_EQ(TXLocateEquiBif(early.get(), early->txb, &g_mu, nullptr), 0);
     EXPECT_EQ(early->ErrorCode, TX_ERR_NO_BIF);
+    // Without a variational sub-handle: code 1 on the caller's handle, which does not end the
+    // process when it asks for return values.
+    TXVarCloseTraxis(early.get());
+    EXPECT_EQ(TXLocateEquiBif(early.get(), early->txb, &g_mu, nullptr), 0);
+    EXPECT_EQ(early->ErrorCode, TX_ERR_NOT_OPENED);
+    EXPECT_EQ(TXCheckEquiBif(early.get(), early->txb, &g_mu, 0.1, nullptr), 0);
+    EXPECT_EQ(early->ErrorCode, TX_ERR_NOT_OPENED);
 
     // One correction allowed and none more: code 30.
     tx->MaxNewtSteps = 0;

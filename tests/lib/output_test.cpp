@@ -265,6 +265,16 @@ TEST(PathOutput, TwoParameterRunsWriteBothParameters) {
     // An index outside the registry keeps its column instead of reading past the record.
     h.b->cindi[2] = 2;
     EXPECT_EQ(written([&](FILE *f) { TXPathOutput(h, f); }), "0.5 nan 1 -2 \n");
+    // So does a parameter registered after the record was made: the record has no room for it.
+    const std::string state = written([&](FILE *f) { TXStateOutput(h, f); });
+    double late = 30.0;
+    double *grown[] = {h.address[0], h.address[1], &late};
+    h.tx->c = grown;
+    h.tx->nparam = 3;
+    EXPECT_EQ(written([&](FILE *f) { TXPathOutput(h, f); }), "0.5 nan 1 -2 \n");
+    EXPECT_EQ(written([&](FILE *f) { TXStateOutput(h, f); }), state);
+    h.tx->c = h.address.data();
+    h.tx->nparam = 2;
 }
 
 TEST(Printers, MissingRecordOrHandleWritesNothing) {

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "detail/enter.hpp"
+#include "detail/multipliers.hpp"
 #include "tx.h"
 
 extern "C" const char *const TraxisBifName[] = {
@@ -142,10 +143,8 @@ extern "C" double CRIT(Traxis tx, int *crit1, int mode) {
     const int n = spectrum_size(tx);
     const int last = std::min(n - 1 - mode, n - 1);
     if (n <= 0) return 0.0;
-    auto modulus = [&](int i) { return std::sqrt(b->er[i] * b->er[i] + b->ei[i] * b->ei[i]); };
-    *crit1 = argmin(0, std::max(last + 1, 1), -1,
-                    [&](int i) { return std::fabs(modulus(i) - 1.0); });
-    return modulus(*crit1);
+    *crit1 = tx::detail::nearest_to_unit_circle(b->er, b->ei, std::max(last + 1, 1));
+    return tx::detail::modulus(b->er, b->ei, *crit1);
 }
 
 extern "C" double EQUICRIT(Traxis tx, int *crit1) {

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "detail/enter.hpp"
+#include "detail/newton.hpp"
 #include "detail/section_search.hpp"
 #include "detail/work.hpp"
 #include "tx.h"
@@ -24,16 +25,9 @@ void set_identity(double **phi, int n) {
         for (int k = 0; k < n; ++k) phi[i][k] = i == k ? 1.0 : 0.0;
 }
 
-// Weighted distance of the residual r from zero, relative to the state x it belongs to.  A
-// component whose weight is exactly 0 (x_i = 0 under NewtAbsTol = 0) is left out.
+// Weighted distance of the residual r from zero, relative to the state x it belongs to.
 double newton_distance(const Traxis tx, const double *r, const double *x, int n) {
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i) {
-        if (tx->NewtRelTol * x[i] == 0.0 && tx->NewtAbsTol == 0.0) continue;
-        const double q = r[i] / (std::fabs(x[i]) * tx->NewtRelTol + tx->NewtAbsTol);
-        sum += q * q;
-    }
-    return std::sqrt(sum);
+    return tx::detail::weighted_distance(r, x, n, tx->NewtRelTol, tx->NewtAbsTol);
 }
 
 // The iteration has failed once the distance more than doubles; a NaN distance can never

@@ -359,6 +359,26 @@ double CRIT2(Traxis tx, int *crit1, int *crit2);
 /* the same with the signed real parts: returns the second smallest (HUGE_VAL for order 1) */
 double EQUICRIT2(Traxis tx, int *crit1, int *crit2);
 
+/* ---- orbit bifurcations ---- */
+
+/* From the orbit in txb (t, y, T, multipliers er/ei) to the nearby orbit whose critical
+ * multiplier lies on the unit circle, by Newton's method on the start point, *c and, for an
+ * autonomous orbit (mode = p > 0 turns per period), the period.  c must be exactly one registered
+ * parameter; it is left at the located value, and txb receives the point, its monodromy matrix
+ * with the parameter column, the multipliers, all parameter values and the period.  Marks to
+ * state (may be NULL): "." distance fell, "!" it did not, "%" the period was halved.
+ * 0 without a report when not located. */
+int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *state);
+/* Classifies the located point in txb: four neighbouring orbits, top and bottom at distance
+ * thedc along the critical direction with the parameter free, left and right at the parameter
+ * moved by -thedc and +thedc (distances halved or doubled until they converge), their stable
+ * multipliers counted; writes biftype, trans, tang, the neighbours, btype and indir (the
+ * neighbour most nearly opposite to the arrival direction held in intang[0 ... order]).  mode:
+ * 0 forced, 1 autonomous.  The registered parameters and the record's period are left at the
+ * record's values.  Marks: "v" "^" "<" for retried neighbours.  0 without a report when a
+ * neighbour cannot be found. */
+int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int mode, FILE *state);
+
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 
 void model(double t, double *y, double *dydt);

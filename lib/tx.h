@@ -304,8 +304,10 @@ extern const char *const TraxisBifIconLeft[];   /* NULL for HOPF */
 extern const char *const TraxisBifIconRight[];  /* NULL for HOPF */
 
 /* One point of a continuation run.  n = order, m = n + nparam + 1 at creation.  Only
- * tx, order, the pointers, t, T, biftype, indir, cindi and steps are set at creation (the
- * rest is zero); trans, tang, the neighbours and btype are meaningful once biftype != 0. */
+ * tx, order, the pointers, t, T, biftype, indir, cindi, steps and the sizes at the end are set
+ * at creation (the rest is zero); trans, tang, the neighbours and btype are meaningful once
+ * biftype != 0.  Continuation refuses (code 28) a record too small for the handle it runs on,
+ * as after a change of order or nparam. */
 struct TraxisBif_t {
     Traxis tx;
     int order;
@@ -319,7 +321,7 @@ struct TraxisBif_t {
     double *ei;
     double *trans;     /* critical eigenvector */
     double *tang;      /* branch tangent dy/dc */
-    double *intang;    /* path tangent on arrival */
+    double *intang;    /* path tangent on arrival, n + 1 */
     double *top;       /* neighbours: +/- critical direction, parameter down/up */
     double *bot;
     double *left;
@@ -337,6 +339,8 @@ struct TraxisBif_t {
                           index of the first and of the second parameter */
     int steps;         /* continuation step that wrote the record */
     char btype[16];    /* appended to the type name in reports */
+    int nparam;        /* nparam at creation: the length of c */
+    int phidim;        /* rows and columns of Phi: m */
 };
 
 /* not attached to tx->txb here */

@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 
+#include "detail/bif_record.hpp"
 #include "detail/enter.hpp"
 #include "detail/multipliers.hpp"
 #include "detail/newton.hpp"
@@ -54,9 +55,10 @@ int mark_parameter(Traxis tx, const double *c) {
     return matches == 1 ? index : -1;
 }
 
-// The record must hold n-vectors and n rows of n + 1 columns: made for this order.
+// The record's Phi must take the n rows of n + 1 columns of a monodromy matrix with its
+// parameter column.
 bool record_fits(const Traxis tx, const TraxisBif txb) {
-    return txb && txb->order == tx->order;
+    return txb && tx::detail::record_fits(*tx, *txb, 1);
 }
 
 bool usable_period(double T) { return T > 0.0 && !std::isinf(T); }

@@ -9,8 +9,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "detail/bif_record.hpp"
 #include "detail/enter.hpp"
@@ -19,6 +17,7 @@
 #include "detail/work.hpp"
 #include "tx.h"
 
+using tx::detail::Block;
 using tx::detail::modulus;
 using tx::detail::nearest_to_unit_circle;
 using tx::detail::stable_count;
@@ -42,17 +41,11 @@ void start_matrix(double **Phi, int n, int columns) {
         for (int k = 0; k < columns; ++k) Phi[i][k] = i == k ? 1.0 : 0.0;
 }
 
-// Marks c as the only active parameter; its index, or -1 unless exactly one pointer is c.
-int mark_parameter(Traxis tx, const double *c) {
-    int index = -1, matches = 0;
-    for (int q = 0; q < tx->nparam; ++q) {
-        tx->cp[q] = tx->c[q] == c ? 1 : 0;
-        if (tx->cp[q]) {
-            index = q;
-            ++matches;
-        }
-    }
-    return matches == 1 ? index : -1;
+// The index of c among the registered parameters, all others marked inactive; -1 unless it is
+// registered exactly once.
+int continuation_parameter(Traxis tx, const double *c) {
+    int index = -1;
+    return tx::detail::mark_parameters(tx, &c, 1, &index) == 1 ? index : -1;
 }
 
 // The record's Phi must take the n rows of n + 1 columns of a monodromy matrix with its
@@ -62,16 +55,6 @@ bool record_fits(const Traxis tx, const TraxisBif txb) {
 }
 
 bool usable_period(double T) { return T > 0.0 && !std::isinf(T); }
-
-// Row pointers and one block of doubles, freed on every return.
-struct Storage {
-    tx::detail::Work block;
-    std::unique_ptr<double *[]> rows;
-    bool take(std::size_t row_count, std::size_t doubles) {
-        rows.reset(new (std::nothrow) double *[row_count]);
-        return rows && block.resize(doubles);
-    }
-};
 
 // nparam as the caller left it, whatever the operation switched in between.
 class KeepParameterCount {
@@ -116,10 +99,10 @@ struct Locate {
     double *c;
     int n;
     int a;  // 1 for autonomous orbits: the trivial multiplier is left out, the period is free
-    double **saved;  // n rows of n + 1: monodromy matrix and parameter column of the residual
-    double *y0;      // current estimate of the start point
-    double *rhs;     // n + 2
-    double *work;    // 2 (n + 2): TXLinZero, TXEigenVector
+    double **saved = nullptr;  // n rows of n + 1: monodromy matrix and parameter column
+    double *y0 = nullptr;      // current estimate of the start point
+    double *rhs = nullptr;     // n + 2
+    double *work = nullptr;    // 2 (n + 2): TXLinZero, TXEigenVector
 
     // Modulus of the critical multiplier of the period map from y (destroyed) over T.
     bool critical_modulus(double &t, double T, double *y, double &g) {
@@ -196,13 +179,13 @@ struct Check {
     double *c;
     int n;
     int a;
-    double **A;     // (n + 2) x (n + 2): monodromy matrix, then the bordered Newton matrix
-    double *v;      // critical direction
-    double *work;   // 2 (n + 2)
-    double *x;      // current guess
-    double *rhs;    // n + 2: image of x, then residual and correction
-    double *er;     // multipliers of a converged neighbour
-    double *ei;
+    double **A = nullptr;  // (n + 2) x (n + 2): monodromy matrix, then the bordered Newton matrix
+    double *v = nullptr;   // critical direction
+    double *work = nullptr;  // 2 (n + 2)
+    double *x = nullptr;   // current guess
+    double *rhs = nullptr;  // n + 2: image of x, then residual and correction
+    double *er = nullptr;  // multipliers of a converged neighbour
+    double *ei = nullptr;
 
     void restore_parameters() {
         for (int q = 0; q < tx->nparam; ++q) *tx->c[q] = txb->c[q];
@@ -365,20 +348,19 @@ double arrival_cosine(const TraxisBif txb, int n, const double *N, double cN, do
 extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *state) {
     TX_ENTER(tx, kLocate);
     if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, kLocate);
-    if (mark_parameter(tx, c) < 0) return 0;
+    if (continuation_parameter(tx, c) < 0) return 0;
     if (!record_fits(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kLocate);
     double T = txb->T;
     if (!usable_period(T)) return 0;
     const int n = tx->order;
     const std::size_t un = static_cast<std::size_t>(n);
-    Storage storage;
-    if (!storage.take(un, (un + 1) * (un + 4) + 3)) return TX_FAIL(tx, TX_ERR_NO_MEMORY, kLocate);
-    double *const block = storage.block.data();
-    for (int i = 0; i < n; ++i) storage.rows[i] = block + i * (un + 1);
-    Locate L{tx, txb, c, n, mode > 0 ? 1 : 0, storage.rows.get(), block + un * (un + 1),
-             nullptr, nullptr};
-    L.rhs = L.y0 + n + 1;
-    L.work = L.rhs + n + 2;
+    Block block;
+    if (!block.take(un, (un + 1) * (un + 4) + 3)) return TX_FAIL(tx, TX_ERR_NO_MEMORY, kLocate);
+    Locate L{tx, txb, c, n, mode > 0 ? 1 : 0};
+    L.saved = block.matrix(un, un + 1);
+    L.y0 = block.vector(un + 1);
+    L.rhs = block.vector(un + 2);
+    L.work = block.vector(2 * (un + 2));
 
     const KeepParameterCount nparam(tx);
     double *const y = txb->y;
@@ -435,9 +417,11 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
 
         for (int i = 0; i < n; ++i) L.rhs[i] = L.y0[i] - y[i];
         const double lambda = (mu - 1.0) / (tx->LambdaNewtRelTol + tx->LambdaNewtAbsTol);
-        const double residual = tx::detail::weighted_distance(
-            L.rhs, L.y0, n, std::sqrt(tx->NewtRelTol), std::sqrt(tx->NewtAbsTol));
-        d = std::sqrt(lambda * lambda + residual * residual);
+        const double *const y0 = L.y0;
+        d = std::sqrt(tx::detail::add_weighted_squares(lambda * lambda, L.rhs, n,
+                                                        std::sqrt(tx->NewtRelTol),
+                                                        std::sqrt(tx->NewtAbsTol),
+                                                        [y0](int i) { return y0[i]; }));
 
         if (ei[k] == 0.0 && er[k] > 0.9 && half_im == 0.0 && half_re < -0.75 &&
             std::fabs(cosine) > 0.95) {
@@ -465,24 +449,23 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
 extern "C" int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int mode, FILE *state) {
     TX_ENTER(tx, kCheck);
     if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, kCheck);
-    if (mark_parameter(tx, c) < 0) return 0;
+    if (continuation_parameter(tx, c) < 0) return 0;
     if (!record_fits(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kCheck);
     if (!usable_period(txb->T)) return 0;
     const int n = tx->order;
     const std::size_t un = static_cast<std::size_t>(n);
-    Storage storage;
-    if (!storage.take(un + 2, 4 * un + (un + 5) * (un + 2)))
+    Block block;
+    if (!block.take(un + 2, 4 * un + (un + 5) * (un + 2)))
         return TX_FAIL(tx, TX_ERR_NO_MEMORY, kCheck);
-    double *p = storage.block.data();
-    for (std::size_t i = 0; i < un + 2; ++i, p += un + 2) storage.rows[i] = p;
     // A mode above 1 would border the system with rows that nothing fills.
-    Check C{tx, txb, c, n, mode > 0 ? 1 : 0, storage.rows.get(), p, nullptr, nullptr,
-            nullptr, nullptr, nullptr};
-    C.work = C.v + n;
-    C.x = C.work + 2 * (n + 2);
-    C.rhs = C.x + n;
-    C.er = C.rhs + n + 2;
-    C.ei = C.er + n;
+    Check C{tx, txb, c, n, mode > 0 ? 1 : 0};
+    C.A = block.matrix(un + 2, un + 2);
+    C.v = block.vector(un);
+    C.work = block.vector(2 * (un + 2));
+    C.x = block.vector(un);
+    C.rhs = block.vector(un + 2);
+    C.er = block.vector(un);
+    C.ei = block.vector(un);
 
     // The parameters and the record's period are back as the record holds them on every return.
     struct Restore {

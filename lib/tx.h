@@ -179,6 +179,43 @@ int TXSetMaxNewtSteps(Traxis tx, int n);
  * the step bookkeeping of the handle, and so TXInterpolate, is left alone. */
 int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *y);
 
+/* ---- tables and trajectory output ---- */
+
+/* receives one sample of a table: the time and the state (order doubles) */
+typedef void (*sample_t)(double t, double *y);
+
+/* Tables of a trajectory sampled at n + 1 equally spaced times *t + k dt, k = 0 ... n,
+ * dt = (t1 - *t) / n, the times summed up from *t.  The adaptive steps run on undisturbed; the
+ * samples are taken by dense output.  On success *t and y hold the last sample (t1 to rounding).
+ *
+ * Columns: 0 is the time, i = 1 ... order is y[i-1].  format gives one digit per column (only
+ * its first order + 1 characters are read): 0 leaves the column out, d = 1 ... 9 prints it as
+ * %(d+6).(d)e and a blank ("6" -> "%12.6e ").  Each row ends with a line end.
+ *
+ * Refused before any file is touched, with *t and y unchanged:
+ *   33 format NULL, shorter than order + 1, or not digits there;
+ *   7  n < 1, t1 not ahead of *t, t1 infinite or NaN;
+ *   31 dt too small to move the sample times on;
+ *   35 no right-hand side; 3 no work memory;
+ *   25 the file cannot be created (TXftablef) or the stream is NULL (TXftablea).
+ * 34: a row, the flush (TXftablea) or the close (TXftablef) failed; the result is then 0.
+ * A failed step or interpolation returns its own result; *t and y are then left unchanged and
+ * the rows written so far stay in the file. */
+int TXftablef(Traxis tx, const char *filename, const char *format, double *t, double t1, long n,
+              double *y);
+int TXftablea(Traxis tx, FILE *file, const char *format, double *t, double t1, long n, double *y);
+/* hands each sample to g instead (a NULL g only integrates); the state given to g is scratch */
+int TXftableg(Traxis tx, double *t, double t1, long n, double *y, sample_t g);
+
+/* The current point of a continuation run, from the record attached to tx (a missing handle or
+ * record is reported with code 1 or 28 and nothing is written; a NULL stream writes nothing).
+ * TXStateOutput: step, period (orbit runs), parameters, state, eigenvalues or multipliers with
+ * their moduli, closed by a rule of '-', '=', '.' or ':' for run kinds 1 to 4.
+ * TXPathOutput: one line "c1 [c2] y0 ... y_{n-1}" in %.10g, c2 for two-parameter runs; a
+ * parameter index that names no registered parameter prints nan. */
+void TXStateOutput(Traxis tx, FILE *file);
+void TXPathOutput(Traxis tx, FILE *file);
+
 /* ---- sections ---- */
 
 /* a null cutfcn selects the automatic hyperplane */
@@ -362,6 +399,33 @@ double EUKLID2(Traxis tx, int cd);
 double CRIT2(Traxis tx, int *crit1, int *crit2);
 /* the same with the signed real parts: returns the second smallest (HUGE_VAL for order 1) */
 double EQUICRIT2(Traxis tx, int *crit1, int *crit2);
+
+/* ---- bifurcation report ---- */
+
+/* The record attached to tx as a framed block 69 characters wide: type, period (orbit runs),
+ * the parameters' current values, state and spectrum, and for a classified point the
+ * transversal and tangent directions and the four neighbours, '*' marking the arrival side.
+ * Reports a missing handle or record like TXStateOutput; a NULL stream writes nothing. */
+void TXStateBifOutput(Traxis tx, FILE *file);
+/* the i x j matrix m to standard output as {{ a, b}, { c, d}} */
+void SHOWMAT(int i, int j, double **m);
+
+/* ---- equilibrium bifurcations ---- */
+
+/* txb must be the record attached to tx (else code 28), made for at least tx's order and
+ * parameters; c must be registered exactly once, else 0 without a report.
+ * TXLocateEquiBif: Newton's method in the record's y and *c at time txb->t, to the point where
+ * the real part of the critical eigenvalue (EQUICRIT) is 0 within LambdaNewtAbsTol +
+ * LambdaNewtRelTol and f within |y|·sqrt(NewtRelTol) + sqrt(NewtAbsTol), test-function
+ * derivatives by differences of LambdaPert.  On success y, er, ei and the first n rows of Phi
+ * ([J | df/dc], n + 1 columns) describe the located point and c the parameter values there;
+ * one mark per iteration on state (when not NULL): "." closer, "!" not closer.  Code 30 after
+ * more than MaxNewtSteps corrections, a doubling or a NaN of the distance. */
+int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state);
+/* biftype HOPF (critical eigenvalue complex, trans = an eigenvector of its real part) or
+ * SADDLE-NODE, with btype; sets every registered parameter to txb->c.  thedc and state are not
+ * used. */
+int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc, FILE *state);
 
 /* ---- orbit bifurcations ---- */
 

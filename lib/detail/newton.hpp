@@ -1,20 +1,65 @@
-// Weighted distance of a Newton residual, shared by every solver that converges onto a point.
+// Pieces shared by the Newton iterations of the solvers, the location of bifurcations and the
+// continuation correctors.
 #pragma once
 
 #include <cmath>
 
+#include "../tx.h"
+
 namespace tx::detail {
 
-// sqrt(sum (r_i / (|x_i| rel + abs))^2) over the residual r of the state x.  A component whose
-// weight is exactly 0 (x_i = 0 under abs = 0) is left out instead of dividing by 0.
-inline double weighted_distance(const double *r, const double *x, int n, double rel, double abs) {
-    double sum = 0.0;
+// sum + Σ (r_i / (|x_i|·rel + abs))², added in index order.  A component whose weight is
+// exactly 0 because x_i·rel and abs both are is left out instead of dividing by 0.
+template <class X>
+double add_weighted_squares(double sum, const double *r, int n, double rel, double abs, X &&x) {
     for (int i = 0; i < n; ++i) {
-        if (rel * x[i] == 0.0 && abs == 0.0) continue;
-        const double q = r[i] / (std::fabs(x[i]) * rel + abs);
+        const double xi = x(i);
+        if (rel * xi == 0.0 && abs == 0.0) continue;
+        const double q = r[i] / (std::fabs(xi) * rel + abs);
         sum += q * q;
     }
-    return std::sqrt(sum);
+    return sum;
+}
+
+// Weighted distance of the residual r from zero, relative to the state x it belongs to.
+inline double weighted_distance(const double *r, const double *x, int n, double rel, double abs) {
+    return std::sqrt(add_weighted_squares(0.0, r, n, rel, abs, [x](int i) { return x[i]; }));
+}
+
+// J = df/dy at (t, y): the handle's callback, else forward differences.
+inline void state_jacobian(Traxis tx, double t, double *y, double **J) {
+    if (tx->jac)
+        tx->jac(t, y, J);
+    else
+        TXNumJac(tx, t, y, J);
+}
+
+// P = df/dp for every registered parameter at (t, y).
+inline void parameter_jacobian(Traxis tx, double t, double *y, double **P) {
+    if (tx->paramjac)
+        tx->paramjac(t, y, P);
+    else
+        TXNumParamJac(tx, t, y, P);
+}
+
+// Sets the activity flag of each registered parameter to whether its address is one of the
+// `count` addresses in `wanted`, and returns the number of registered parameters that matched.
+// index[w] receives the list index of wanted[w] (the last one if it is registered twice), -1
+// when it is not registered.
+inline int mark_parameters(Traxis tx, const double *const *wanted, int count, int *index) {
+    for (int w = 0; w < count; ++w) index[w] = -1;
+    int matches = 0;
+    for (int k = 0; k < tx->nparam; ++k) {
+        bool hit = false;
+        for (int w = 0; w < count; ++w) {
+            if (tx->c[k] != wanted[w]) continue;
+            index[w] = k;
+            hit = true;
+        }
+        tx->cp[k] = hit ? 1 : 0;
+        matches += hit ? 1 : 0;
+    }
+    return matches;
 }
 
 }  // namespace tx::detail

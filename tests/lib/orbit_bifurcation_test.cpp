@@ -4,31 +4,17 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cycle_systems.hpp"
 #include "matrix.hpp"
+#include "memory_stream.hpp"
 
 namespace {
 
 using namespace txtest::cycles;
-
-// Progress marks written to a memory stream.
-struct Marks {
-    char *buf = nullptr;
-    std::size_t len = 0;
-    FILE *f = open_memstream(&buf, &len);
-    ~Marks() {
-        std::fclose(f);
-        std::free(buf);
-    }
-    std::string str() {
-        std::fflush(f);
-        return std::string(buf, len);
-    }
-};
+using Marks = txtest::MemoryStream;
 
 // A handle with a record attached that holds S's orbit through the separated point z at lambda.
 template <class S>
@@ -63,8 +49,8 @@ TEST(LocateBif, PointAlreadyOnTheCircleNeedsOneEvaluation) {
     OrbitRecord<DoublingForced> r(0.0, false, {0.0, 0.0});
     const std::vector<double> y(r.b->y, r.b->y + 2);
     Marks marks;
-    ASSERT_EQ(r.locate(marks.f, 0), 1);
-    EXPECT_EQ(marks.str(), ".");
+    ASSERT_EQ(r.locate(marks.get(), 0), 1);
+    EXPECT_EQ(marks.text(), ".");
     EXPECT_EQ(g_lambda, 0.0);
     EXPECT_EQ(std::vector<double>(r.b->y, r.b->y + 2), y);
     EXPECT_EQ(r.b->T, forcing_period());
@@ -82,8 +68,8 @@ TEST(LocateBif, OrbitCountedAsTwoTurnsIsHalved) {
     z[3] += 0.01;  // off the orbit along the critical direction
     DoublingCycle::to_observed(0.0, z, r.b->y);
     Marks marks;
-    ASSERT_EQ(r.locate(marks.f, 2), 1);
-    EXPECT_EQ(marks.str().substr(0, 1), "%");
+    ASSERT_EQ(r.locate(marks.get(), 2), 1);
+    EXPECT_EQ(marks.text().substr(0, 1), "%");
     EXPECT_NEAR(r.b->T, cycle_period(), 1e-7);
     EXPECT_NEAR(g_lambda, 0.0, r.tx->LambdaNewtRelTol / cycle_period());
 }
@@ -93,15 +79,15 @@ TEST(OrbitBif, ForeignParameterOrRecordIsRefusedUntouched) {
     double foreign = 0.0;
     const std::vector<double> y(r.b->y, r.b->y + 2);
     Marks marks;
-    EXPECT_EQ(TXLocateBif(r.tx.get(), r.b, &foreign, 0, marks.f), 0);
-    EXPECT_EQ(TXCheckBif(r.tx.get(), r.b, &foreign, 0.05, 0, marks.f), 0);
+    EXPECT_EQ(TXLocateBif(r.tx.get(), r.b, &foreign, 0, marks.get()), 0);
+    EXPECT_EQ(TXCheckBif(r.tx.get(), r.b, &foreign, 0.05, 0, marks.get()), 0);
     EXPECT_EQ(r.tx->ErrorCode, 0);
     EXPECT_EQ(std::vector<double>(r.b->y, r.b->y + 2), y);
     EXPECT_EQ(r.b->T, forcing_period());
     EXPECT_EQ(r.b->biftype, 0);
     EXPECT_EQ(g_lambda, -0.05);
     EXPECT_EQ(r.tx->nparam, 2);
-    EXPECT_EQ(marks.str(), "");
+    EXPECT_EQ(marks.text(), "");
 
     // No record, or one made before the parameters were registered: code 28.
     EXPECT_EQ(TXLocateBif(r.tx.get(), nullptr, &g_lambda, 0, nullptr), 0);
@@ -126,8 +112,8 @@ TEST(OrbitBif, FailuresRestoreParametersPeriodAndParameterCount) {
     at.tx->MaxNewtSteps = 0;
     g_omega = 7.0;
     Marks marks;
-    EXPECT_EQ(at.check(marks.f, 0), 0);
-    EXPECT_EQ(marks.str(), "v");
+    EXPECT_EQ(at.check(marks.get(), 0), 0);
+    EXPECT_EQ(marks.text(), "v");
     EXPECT_EQ(at.b->T, forcing_period());
     EXPECT_EQ(g_lambda, at.b->c[0]);
     EXPECT_EQ(g_omega, 2.0 * M_PI);
@@ -158,7 +144,7 @@ TEST(CheckBif, ModeAboveOneAndNullStreamClassifyAlike) {
     OrbitRecord<TranscriticalCycle> r(-0.05, true, {1.0, 0.0, 0.0});
     ASSERT_EQ(r.locate(nullptr, 1), 1);
     Marks marks;
-    ASSERT_EQ(r.check(marks.f, 1), 1);
+    ASSERT_EQ(r.check(marks.get(), 1), 1);
     EXPECT_EQ(r.b->biftype, TX_BIF_TRANSCRITICAL);
     const std::string text = r.b->btype;
     EXPECT_EQ(text, r.b->ctop > r.b->c[0] ? " -/- (2 1)" : " -\\- (2 1)");

@@ -8,6 +8,7 @@
 #include "detail/bif_record.hpp"
 #include "detail/enter.hpp"
 #include "detail/newton.hpp"
+#include "detail/parameters.hpp"
 #include "detail/work.hpp"
 #include "tx.h"
 
@@ -24,13 +25,6 @@ bool usable_record(const Traxis tx, const TraxisBif txb) {
     return txb && tx->txb == txb && tx::detail::record_fits(*tx, *txb, 1);
 }
 
-// The index of c among the registered parameters, all others marked inactive; -1 unless it is
-// registered exactly once.
-int continuation_parameter(Traxis tx, const double *c) {
-    int index = -1;
-    return tx::detail::mark_parameters(tx, &c, 1, &index) == 1 ? index : -1;
-}
-
 void mark(std::FILE *state, char c) {
     if (state) std::fputc(c, state);
 }
@@ -44,7 +38,7 @@ extern "C" int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state)
     if (!usable_record(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kLocate);
     // The record's parameter index is not trusted: the column must belong to the parameter
     // that is perturbed below.
-    const int k = continuation_parameter(tx, c);
+    const int k = tx::detail::mark_parameter(tx, c);
     if (k < 0) return 0;
 
     const int n = tx->order;
@@ -53,8 +47,8 @@ extern "C" int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state)
     if (!block.take(2 * un, un * m + m + 2 * (m + 1) + un * static_cast<std::size_t>(tx->nparam)))
         return TX_FAIL(tx, TX_ERR_NO_MEMORY, kLocate);
     double **const saved = block.matrix(un, m);  // [J | df/dc] at the current point
-    double *const f = block.vector(m);            // residual, then Newton step
-    double *const g = block.vector(m + 1);        // test function at the perturbed points
+    double *const f = block.vector(m);           // residual, then Newton step
+    double *const g = block.vector(m + 1);       // test function at the perturbed points
     double *const lin_work = block.vector(m + 1);
     double **const P = block.matrix(un, static_cast<std::size_t>(tx->nparam));
 
@@ -126,7 +120,7 @@ extern "C" int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc,
     TX_ENTER(tx, kCheck);
     if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, kCheck);
     if (!usable_record(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kCheck);
-    if (continuation_parameter(tx, c) < 0) return 0;
+    if (tx::detail::mark_parameter(tx, c) < 0) return 0;
 
     const int n = tx->order;
     const std::size_t un = static_cast<std::size_t>(n);
@@ -139,7 +133,14 @@ extern "C" int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc,
     int k = 0;
     EQUICRIT(tx, &k);
     for (int i = 0; i < n; ++i) std::memcpy(A[i], txb->Phi[i], un * sizeof(double));
+    // The eigenvector's solve meets a zero row whenever the critical eigenvector has a last
+    // component of 0 (a fold of x' = g(x, c), y' = -y, say).  Its result is not looked at, so
+    // that report must neither end the process nor be left behind by a successful check.
+    const int terminate = tx->TerminateOnFatalError;
+    tx->TerminateOnFatalError = 0;
     TXEigenVector(tx, n, A, txb->er[k], v, ws);
+    tx->TerminateOnFatalError = terminate;
+    tx->ErrorCode = 0;
     const bool hopf = txb->ei[k] != 0.0;
     txb->biftype = hopf ? TX_BIF_HOPF : TX_BIF_SADDLE_NODE;
     for (int q = 0; q < tx->nparam; ++q) *tx->c[q] = txb->c[q];

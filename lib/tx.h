@@ -447,6 +447,27 @@ int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *state);
  * neighbour cannot be found. */
 int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int mode, FILE *state);
 
+/* ---- continuation ---- */
+
+/* Follows a branch of equilibria of fcn (at time 0) while *c varies; *c must be registered
+ * exactly once (code 26).  y: a point near an equilibrium at the start value, which TXEquiPoint
+ * corrects and which is the first point written; on return y and *c hold the last point
+ * computed.  *dc: the signed first step, the Euclidean length of the predicted move of the
+ * state; it is adapted within [NewtRelTol |dc| + NewtAbsTol, |dc|], changes sign after each
+ * fold, and a step that is 0 or not finite is code 29.  A change in the number of stable
+ * eigenvalues or a fold is located (TXLocateEquiBif) and classified (TXCheckEquiBif);
+ * nrbif > 0 returns 1 after that many, with *c back at the last continuation point; nrbif 0
+ * runs MaxContSteps passes (at least one).  mode selects outputs taking variable arguments in
+ * this order: 1 FILE *state (progress marks, TXStateOutput of each point, TXStateBifOutput of
+ * each bifurcation), 2 FILE *path (TXPathOutput of each point and bifurcation), 4 output_t
+ * UserOutput then FILE *user (UserOutput(tx, user) after each point and bifurcation, which
+ * reads the record tx->txb).  A bit whose stream or UserOutput is NULL counts as clear.  A
+ * trace goes to standard output.  The record is created (and kept) when tx has none; one made
+ * for a smaller order or nparam is code 28.  A corrector distance that is not a number counts
+ * as no convergence; halving the step below NewtRelTol |dc| + NewtAbsTol, to 0, or until it
+ * no longer moves the predicted point is code 29. */
+int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif, int mode, ...);
+
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 
 void model(double t, double *y, double *dydt);

@@ -42,24 +42,4 @@ inline void parameter_jacobian(Traxis tx, double t, double *y, double **P) {
         TXNumParamJac(tx, t, y, P);
 }
 
-// Sets the activity flag of each registered parameter to whether its address is one of the
-// `count` addresses in `wanted`, and returns the number of registered parameters that matched.
-// index[w] receives the list index of wanted[w] (the last one if it is registered twice), -1
-// when it is not registered.
-inline int mark_parameters(Traxis tx, const double *const *wanted, int count, int *index) {
-    for (int w = 0; w < count; ++w) index[w] = -1;
-    int matches = 0;
-    for (int k = 0; k < tx->nparam; ++k) {
-        bool hit = false;
-        for (int w = 0; w < count; ++w) {
-            if (tx->c[k] != wanted[w]) continue;
-            index[w] = k;
-            hit = true;
-        }
-        tx->cp[k] = hit ? 1 : 0;
-        matches += hit ? 1 : 0;
-    }
-    return matches;
-}
-
 }  // namespace tx::detail

@@ -14,6 +14,7 @@
 #include "detail/enter.hpp"
 #include "detail/multipliers.hpp"
 #include "detail/newton.hpp"
+#include "detail/parameters.hpp"
 #include "detail/work.hpp"
 #include "tx.h"
 
@@ -39,13 +40,6 @@ void progress(FILE *state, const char *mark) {
 void start_matrix(double **Phi, int n, int columns) {
     for (int i = 0; i < n; ++i)
         for (int k = 0; k < columns; ++k) Phi[i][k] = i == k ? 1.0 : 0.0;
-}
-
-// The index of c among the registered parameters, all others marked inactive; -1 unless it is
-// registered exactly once.
-int continuation_parameter(Traxis tx, const double *c) {
-    int index = -1;
-    return tx::detail::mark_parameters(tx, &c, 1, &index) == 1 ? index : -1;
 }
 
 // The record's Phi must take the n rows of n + 1 columns of a monodromy matrix with its
@@ -348,7 +342,7 @@ double arrival_cosine(const TraxisBif txb, int n, const double *N, double cN, do
 extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *state) {
     TX_ENTER(tx, kLocate);
     if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, kLocate);
-    if (continuation_parameter(tx, c) < 0) return 0;
+    if (tx::detail::mark_parameter(tx, c) < 0) return 0;
     if (!record_fits(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kLocate);
     double T = txb->T;
     if (!usable_period(T)) return 0;
@@ -449,7 +443,7 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
 extern "C" int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int mode, FILE *state) {
     TX_ENTER(tx, kCheck);
     if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, kCheck);
-    if (continuation_parameter(tx, c) < 0) return 0;
+    if (tx::detail::mark_parameter(tx, c) < 0) return 0;
     if (!record_fits(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kCheck);
     if (!usable_period(txb->T)) return 0;
     const int n = tx->order;

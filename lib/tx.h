@@ -468,6 +468,23 @@ int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int mode, FILE
  * no longer moves the predicted point is code 29. */
 int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif, int mode, ...);
 
+/* Follow a branch of periodic orbits while *c varies, with the calling convention, outputs,
+ * step control and bifurcation handling of TXEquiCont (no trace on standard output).  The
+ * residual is the point minus its image after one period; stability is judged by the Floquet
+ * multipliers; a change in the number of those inside the unit circle, or a fold, is located
+ * (TXLocateBif) and, when CheckBifs is set, classified (TXCheckBif); intang then holds the unit
+ * direction (state, parameter) of arrival.  nrbif > 0 returns 1 after that many bifurcations,
+ * with *c and the record as located.  The record gets kind 1, and T at each point.  t advances
+ * with every period integrated.
+ * TXAutoCont: an autonomous orbit crossing the section 2p times per period; y starts near the
+ * orbit (TXAutoOrbit, then the nearest crossing), *T receives the period and follows it.  A
+ * section search that fails without a reason is code 30.
+ * TXNonAutoCont: an orbit of a system forced with period T > 0, which stays fixed. */
+int TXAutoCont(Traxis tx, double t, double *y, int p, double *T, double *c, double *dc, int nrbif,
+               int mode, ...);
+int TXNonAutoCont(Traxis tx, double t, double *y, double T, double *c, double *dc, int nrbif,
+                  int mode, ...);
+
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 
 void model(double t, double *y, double *dydt);

@@ -3,8 +3,10 @@
  * passes through -1: the cycle doubles its period (the first step of the classic cascade), the
  * continuation locates and classifies the point and goes on along the now unstable cycle.
  *
- * Writes rossler_branch.dat (c, period, the two non-trivial multipliers, stable count), the
- * path records to rossler_path.dat and the framed bifurcation report to standard output. */
+ * Writes rossler_branch.dat (c, period, the two non-trivial multipliers, stable count),
+ * rossler_bifurcations.dat (the same for each located bifurcation), the path records to
+ * rossler_path.dat and the progress with every point and the framed bifurcation report to
+ * rossler_state.txt; a summary goes to standard output. */
 #include <math.h>
 #include <stdio.h>
 
@@ -40,15 +42,22 @@ static double section(double t, double *y) {
     return y[0];
 }
 
-/* One line per accepted point: the record holds the point, its period and multipliers (the
- * trivial multiplier, moved last, is left out). */
+/* UserOutput: the record holds the point with its period and multipliers (the trivial one,
+ * moved last, is left out).  A bifurcation comes with the step number of the point before it. */
+static FILE *bifurcations;
 static void branch_line(Traxis tx, FILE *out) {
+    static int last_step = -1;
     TraxisBif r = tx->txb;
     int stable = 0;
     for (int i = 0; i < 2; ++i)
         if (hypot(r->er[i], r->ei[i]) < 1.0) ++stable;
-    fprintf(out, "%.8f %.8f %.8f %.8f %.8f %.8f %d\n", r->c[2], r->T, r->er[0], r->ei[0], r->er[1],
-            r->ei[1], stable);
+    const int located = r->steps == last_step;
+    last_step = r->steps;
+    if (located)
+        printf("%s%s at c = %.6f, period %.6f\n", TraxisBifName[r->biftype], r->btype, r->c[2],
+               r->T);
+    fprintf(located ? bifurcations : out, "%.8f %.8f %.8f %.8f %.8f %.8f %d\n", r->c[2], r->T,
+            r->er[0], r->ei[0], r->er[1], r->ei[1], stable);
 }
 
 int main(void) {
@@ -68,18 +77,26 @@ int main(void) {
 
     FILE *branch = fopen("rossler_branch.dat", "w");
     FILE *path = fopen("rossler_path.dat", "w");
-    if (!branch || !path) return 1;
+    FILE *state = fopen("rossler_state.txt", "w");
+    bifurcations = fopen("rossler_bifurcations.dat", "w");
+    if (!branch || !path || !state || !bifurcations) {
+        perror("rossler_cycles: an output file");
+        return 1;
+    }
     fprintf(branch, "# c period Re(m1) Im(m1) Re(m2) Im(m2) stable\n");
+    fprintf(bifurcations, "# c period Re(m1) Im(m1) Re(m2) Im(m2) stable\n");
     double T = 0.0, dc = 0.05;
-    const int ok = TXAutoCont(tx, t, y, 1, &T, &c, &dc, 0, 1 | 2 | 4, stdout, path,
-                              branch_line, branch);
+    const int ok = TXAutoCont(tx, t, y, 1, &T, &c, &dc, 0, 1 | 2 | 4, state, path, branch_line,
+                              branch);
     fclose(branch);
     fclose(path);
+    fclose(state);
+    fclose(bifurcations);
     if (!ok) {
         fprintf(stderr, "rossler_cycles: %s\n", TXStrErrorTraxis(tx));
         return 1;
     }
-    printf("\nlast point: c = %.6f, period %.6f\n", c, T);
+    printf("last point: c = %.6f, period %.6f\n", c, T);
     TXCloseTraxis(tx);
     return 0;
 }

@@ -4,11 +4,13 @@
 # the periodic orbits of the Roessler system through a period doubling (rossler_demo.sh).
 set -euo pipefail
 build="$(cd "$1" && pwd)"; out="$(mkdir -p "$2" && cd "$2" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
 cd "$out"
 "$build/examples/equilibrium_branches" > trace.txt
 echo "Bifurcations (parameter, state, type):"
 cat cubic_bifs.dat lorenz_bifs.dat
 echo "Exact: mu = +-$(awk 'BEGIN { printf "%.10g", 2 / (3 * sqrt(3)) }'), rho = $(awk 'BEGIN { printf "%.10g", 470 / 19 }')"
+"$here/rossler_demo.sh" "$build" "$out"
 
 if ! command -v gnuplot > /dev/null; then
   echo "gnuplot is not installed: no plot (the tables are in $out)"
@@ -38,5 +40,3 @@ plot 'lorenz_points.dat' using 1:($5 == 0 ? $2 : 1/0) with lines ls 1 title 'sta
 unset multiplot
 PLOT
 echo "Plot: $out/bifurcation_diagram.png; path files: $out/cubic_path.dat, $out/lorenz_path.dat"
-
-"$(dirname "$0")/rossler_demo.sh" "$build" "$out"

@@ -70,19 +70,19 @@ void BM_TXAutoCont(benchmark::State &state) {
 }
 BENCHMARK(BM_TXAutoCont)->Unit(benchmark::kMillisecond);
 
-// From the cycle at c = 2.82 to the doubling, then its four neighbours.
+// From the cycle at c = 2.81, reached by continuation, to the doubling, then its neighbours.
 void BM_LocateAndCheck(benchmark::State &state) {
     const Start start;
     Handle tx = open_rossler();
-    g_c = 2.82;
-    double y[3] = {start.y[0], start.y[1], start.y[2]}, T = 0.0;
-    double rows[3][3];
-    double *Phi[3] = {rows[0], rows[1], rows[2]};
-    TXAutoOrbit(tx.get(), start.t, y, Phi, 1, &T);
-    tx->txb = TXCreateBif(tx.get());
+    tx->MaxContSteps = 10;
+    double y[3] = {start.y[0], start.y[1], start.y[2]}, T = 0.0, dc = 0.05;
+    g_c = 2.5;
+    if (TXAutoCont(tx.get(), start.t, y, 1, &T, &g_c, &dc, 0, 0) != 1 || g_c > 2.83)
+        state.SkipWithError("no orbit before the doubling");
+    const double c0 = g_c;
     TraxisBif b = tx->txb;
     for (auto _ : state) {
-        g_c = 2.82;
+        g_c = c0;
         b->t = 0.0;
         b->T = T;
         for (int i = 0; i < 3; ++i) b->y[i] = y[i];

@@ -435,15 +435,16 @@ int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc, FILE *stat
  * parameter; it is left at the located value, and txb receives the point, its monodromy matrix
  * with the parameter column, the multipliers, all parameter values and the period.  Marks to
  * state (may be NULL): "." distance fell, "!" it did not, "%" the period was halved.
- * 0 without a report when not located. */
+ * 0 without a report when not located.  Both operations work on any record made for at least
+ * tx's order and parameters (else code 28) and restore nparam on every return. */
 int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *state);
 /* Classifies the located point in txb: four neighbouring orbits, top and bottom at distance
  * thedc along the critical direction with the parameter free, left and right at the parameter
  * moved by -thedc and +thedc (distances halved or doubled until they converge), their stable
  * multipliers counted; writes biftype, trans, tang, the neighbours, btype and indir (the
  * neighbour most nearly opposite to the arrival direction held in intang[0 ... order]).  mode:
- * 0 forced, 1 autonomous.  The registered parameters and the record's period are left at the
- * record's values.  Marks: "v" "^" "<" for retried neighbours.  0 without a report when a
+ * 0 forced, 1 autonomous (also above 1).  The registered parameters and the record's period are
+ * left at the record's values, also after a failure.  Marks: "v" "^" "<" for retried neighbours.  0 without a report when a
  * neighbour cannot be found. */
 int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int mode, FILE *state);
 

@@ -82,7 +82,7 @@ void adapt_step(const Run &run, double *dc, double cosine, double eigcrit, doubl
     *dc = sign * magnitude;
 }
 
-double fold_measure(const double *tang, const double *oldtang, int n) {
+double fold_measure(const double *tang, const double *oldtang, int n, int kept_allowed) {
     int changed = 0, kept = 0;
     double sum = 0.0;
     for (int i = 0; i < n; ++i) {
@@ -94,7 +94,7 @@ double fold_measure(const double *tang, const double *oldtang, int n) {
             ++kept;
         }
     }
-    return changed > 0 && kept == 0 ? sum / (2 * n) : 0.0;
+    return changed > 0 && kept <= kept_allowed ? sum / (2 * n) : 0.0;
 }
 
 }  // namespace tx::detail

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Bifurcation diagrams from TXEquiCont: the folds of x' = mu + x - x^3 and the Hopf point of the
-# Lorenz equilibria, with stable parts of the branches drawn solid, unstable ones dashed.
+# Lorenz equilibria, with stable parts of the branches drawn solid, unstable ones dashed.  Then
+# the periodic orbits of the Roessler system through a period doubling (rossler_demo.sh).
 set -euo pipefail
 build="$(cd "$1" && pwd)"; out="$(mkdir -p "$2" && cd "$2" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
 cd "$out"
 "$build/examples/equilibrium_branches" > trace.txt
 echo "Bifurcations (parameter, state, type):"
 cat cubic_bifs.dat lorenz_bifs.dat
 echo "Exact: mu = +-$(awk 'BEGIN { printf "%.10g", 2 / (3 * sqrt(3)) }'), rho = $(awk 'BEGIN { printf "%.10g", 470 / 19 }')"
+"$here/rossler_demo.sh" "$build" "$out"
 
 if ! command -v gnuplot > /dev/null; then
   echo "gnuplot is not installed: no plot (the tables are in $out)"

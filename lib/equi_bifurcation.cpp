@@ -19,12 +19,6 @@ namespace {
 constexpr const char *kLocate = "TXLocateEquiBif";
 constexpr const char *kCheck = "TXCheckEquiBif";
 
-// The test function reads the spectrum through the handle, so the record must be the attached
-// one, and big enough for the bordered rows of width n + 1.
-bool usable_record(const Traxis tx, const TraxisBif txb) {
-    return txb && tx->txb == txb && tx::detail::record_fits(*tx, *txb, 1);
-}
-
 void mark(std::FILE *state, char c) {
     if (state) std::fputc(c, state);
 }
@@ -35,7 +29,7 @@ extern "C" int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state)
     TX_ENTER(tx, kLocate);
     Traxis sub = tx->TX;
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, kLocate);
-    if (!usable_record(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kLocate);
+    if (!tx::detail::attached_and_fits(tx, txb, 1)) return TX_FAIL(tx, TX_ERR_NO_BIF, kLocate);
     // The record's parameter index is not trusted: the column must belong to the parameter
     // that is perturbed below.
     const int k = tx::detail::mark_parameter(tx, c);
@@ -119,7 +113,7 @@ extern "C" int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc,
     (void)state;
     TX_ENTER(tx, kCheck);
     if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, kCheck);
-    if (!usable_record(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kCheck);
+    if (!tx::detail::attached_and_fits(tx, txb, 1)) return TX_FAIL(tx, TX_ERR_NO_BIF, kCheck);
     if (tx::detail::mark_parameter(tx, c) < 0) return 0;
 
     const int n = tx->order;

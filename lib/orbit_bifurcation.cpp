@@ -42,12 +42,6 @@ void start_matrix(double **Phi, int n, int columns) {
         for (int k = 0; k < columns; ++k) Phi[i][k] = i == k ? 1.0 : 0.0;
 }
 
-// The record's Phi must take the n rows of n + 1 columns of a monodromy matrix with its
-// parameter column.
-bool record_fits(const Traxis tx, const TraxisBif txb) {
-    return txb && tx::detail::record_fits(*tx, *txb, 1);
-}
-
 bool usable_period(double T) { return T > 0.0 && !std::isinf(T); }
 
 // nparam as the caller left it, whatever the operation switched in between.
@@ -341,9 +335,9 @@ double arrival_cosine(const TraxisBif txb, int n, const double *N, double cN, do
 
 extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *state) {
     TX_ENTER(tx, kLocate);
-    if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, kLocate);
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, kLocate);
     if (tx::detail::mark_parameter(tx, c) < 0) return 0;
-    if (!record_fits(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kLocate);
+    if (!tx::detail::attached_and_fits(tx, txb, 1)) return TX_FAIL(tx, TX_ERR_NO_BIF, kLocate);
     double T = txb->T;
     if (!usable_period(T)) return 0;
     const int n = tx->order;
@@ -442,9 +436,9 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
 
 extern "C" int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int mode, FILE *state) {
     TX_ENTER(tx, kCheck);
-    if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, kCheck);
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, kCheck);
     if (tx::detail::mark_parameter(tx, c) < 0) return 0;
-    if (!record_fits(tx, txb)) return TX_FAIL(tx, TX_ERR_NO_BIF, kCheck);
+    if (!tx::detail::attached_and_fits(tx, txb, 1)) return TX_FAIL(tx, TX_ERR_NO_BIF, kCheck);
     if (!usable_period(txb->T)) return 0;
     const int n = tx->order;
     const std::size_t un = static_cast<std::size_t>(n);

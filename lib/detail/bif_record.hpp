@@ -10,4 +10,10 @@ namespace tx::detail {
 // may be too small for the run.
 bool record_fits(const Traxis_t &tx, const TraxisBif_t &txb, int extra) noexcept;
 
+// The record handed to a location or check: the test functions read the spectrum through the
+// handle, so it must be the attached one, and it must fit as above.
+inline bool attached_and_fits(const Traxis tx, const TraxisBif txb, int extra) noexcept {
+    return txb && tx->txb == txb && record_fits(*tx, *txb, extra);
+}
+
 }  // namespace tx::detail

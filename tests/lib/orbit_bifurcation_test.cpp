@@ -98,6 +98,17 @@ TEST(OrbitBif, ForeignParameterOrRecordIsRefusedUntouched) {
     EXPECT_EQ(r.tx->ErrorCode, TX_ERR_NO_BIF);
     TXDestroyBif(bare, small);
     TXCloseTraxis(bare);
+    // A record that fits but is not the attached one: the multipliers would be read from
+    // another record.
+    TraxisBif detached = TXCreateBif(r.tx.get());
+    EXPECT_EQ(TXLocateBif(r.tx.get(), detached, &g_lambda, 0, nullptr), 0);
+    EXPECT_EQ(r.tx->ErrorCode, TX_ERR_NO_BIF);
+    TXDestroyBif(r.tx.get(), detached);
+    // Without the variational sub-handle: code 1 on the caller's handle, not the end of the
+    // process.
+    TXVarCloseTraxis(r.tx.get());
+    EXPECT_EQ(TXCheckBif(r.tx.get(), r.b, &g_lambda, 0.05, 0, nullptr), 0);
+    EXPECT_EQ(r.tx->ErrorCode, TX_ERR_NOT_OPENED);
 }
 
 TEST(OrbitBif, FailuresRestoreParametersPeriodAndParameterCount) {

@@ -1,10 +1,13 @@
 # Entry points: `make demo`, `make test`; see README.md.
 BUILD      ?= build
 BUILD_SAN  ?= build-san
+BUILD_SHARED ?= build-shared
+PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build demo test test-sanitize bench clean
+.PHONY: all deps build demo test test-sanitize bench clean shared install check-install \
+        check-valgrind
 
 all: build
 
@@ -36,7 +39,28 @@ bench:
 	./bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_SHARED)
+
+# libtx as a shared library, with the programs linked against it (the tests reach into the
+# library's private parts and run on the static build).
+shared: deps
+	cmake -S . -B $(BUILD_SHARED) -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DTX_TESTS=OFF $(CMAKE_ARGS)
+	cmake --build $(BUILD_SHARED) -j $(JOBS)
+
+# Static libtx, model support, headers, CMake package, pkg-config file and programs under PREFIX;
+# `make install BUILD=build-shared` installs the shared build instead (run `make shared` first).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Installs both builds into a temporary prefix and builds an outside project against each.
+check-install: build shared
+	./scripts/check-install.sh $(BUILD)
+	./scripts/check-install.sh $(BUILD_SHARED)
+
+# Every program's shipped example under valgrind: no memory error, no definite leak.
+check-valgrind: build
+	@./scripts/setup-deps.sh --valgrind
+	./scripts/check-valgrind.sh $(BUILD)
 
 # Work-precision comparison with other ODE libraries (installs them when missing); rewrites
 # docs/performance.md and docs/work_precision.png.

@@ -2,12 +2,15 @@
 BUILD      ?= build
 BUILD_SAN  ?= build-san
 BUILD_SHARED ?= build-shared
+BUILD_FUZZ ?= build-fuzz
+FUZZ_RUNS  ?= 1000000
+FUZZ_SECONDS ?= 0
 PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
 .PHONY: all deps build demo test test-sanitize bench clean shared install check-install \
-        check-valgrind
+        check-valgrind fuzz
 
 all: build
 
@@ -39,7 +42,7 @@ bench:
 	./bench/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_SHARED)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_SHARED) $(BUILD_FUZZ)
 
 # libtx as a shared library, with the programs linked against it (the tests reach into the
 # library's private parts and run on the static build).
@@ -70,3 +73,13 @@ bench-peers:
 	cmake -S bench/peers -B build-peers -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
 	cmake --build build-peers -j $(JOBS)
 	./bench/peers/run.sh build-peers
+
+# libFuzzer harnesses of every reader (clang, AddressSanitizer, UndefinedBehaviorSanitizer), each
+# run for FUZZ_RUNS executions (and at most FUZZ_SECONDS seconds when not 0) from the shipped
+# examples; the corpus grows in $(BUILD_FUZZ)/corpus, findings land in $(BUILD_FUZZ)/findings.
+fuzz:
+	@./scripts/setup-deps.sh --fuzz
+	cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTX_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_ARGS)
+	cmake --build $(BUILD_FUZZ) --target fuzzers -j $(JOBS)
+	./scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_RUNS) $(FUZZ_SECONDS)

@@ -10,7 +10,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
 
 .PHONY: all deps build demo test test-sanitize bench clean shared install check-install \
-        check-valgrind fuzz
+        check-valgrind check-python fuzz
 
 all: build
 
@@ -59,6 +59,10 @@ install: build
 check-install: build shared
 	./scripts/check-install.sh $(BUILD)
 	./scripts/check-install.sh $(BUILD_SHARED)
+
+# The ctypes module of examples/python on the shared library (skipped without python3).
+check-python: shared
+	./scripts/check-python.sh $(BUILD_SHARED)
 
 # Every program's shipped example under valgrind: no memory error, no definite leak.
 check-valgrind: build

@@ -37,10 +37,11 @@ export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
 libdir="$(pkg-config --variable=libdir traxis)"
 # shellcheck disable=SC2046
 cc -std=c99 -O2 -o "$work/consumer_pc" "$src/consumer.c" $(pkg-config --cflags --libs traxis) \
-   -Wl,-rpath,"$libdir"
+   -lm -Wl,-rpath,"$libdir"
 "$work/consumer_pc"
 if [ "$kind" = shared ]; then
-  ldd "$work/consumer_pc" | grep -q "$libdir/libtx.so" \
+  deps="$(ldd "$work/consumer_pc")"
+  grep -q "$libdir/libtx.so" <<<"$deps" \
     || { echo "check-install: consumer_pc does not use the installed libtx.so" >&2; exit 1; }
 fi
 echo "check-install: find_package and pkg-config consumers built and ran ($kind)"

@@ -59,11 +59,15 @@ Traxis_t._fields_ = (
     + [("fcn", FCN), ("cut", CUT), ("jac", JAC), ("paramjac", JAC), ("TX", Traxis),
        ("txb", TraxisBif)])
 
-# Only the leading fields that a continuation point is read from; the record goes on in C.
-TraxisBif_t._fields_ = [
-    ("tx", Traxis), ("order", ctypes.c_int), ("biftype", ctypes.c_int), ("t", ctypes.c_double),
-    ("y", c_double_p), ("Phi", ctypes.POINTER(c_double_p)), ("T", ctypes.c_double),
-    ("c", c_double_p), ("er", c_double_p), ("ei", c_double_p)]
+# The leading fields of the bifurcation record, up to the step count; the record goes on in C.
+TraxisBif_t._fields_ = (
+    [("tx", Traxis), ("order", ctypes.c_int), ("biftype", ctypes.c_int), ("t", ctypes.c_double),
+     ("y", c_double_p), ("Phi", ctypes.POINTER(c_double_p)), ("T", ctypes.c_double)]
+    + [(name, c_double_p) for name in ("c", "er", "ei", "trans", "tang", "intang", "top", "bot",
+                                       "left", "right")]
+    + [(name, ctypes.c_double) for name in ("ctop", "cbot", "cleft", "cright", "Ttop", "Tbot",
+                                            "Tleft", "Tright")]
+    + [("indir", ctypes.c_int), ("cindi", ctypes.c_int * 3), ("steps", ctypes.c_int)])
 
 BIFURCATION_NAMES = ("NOT DETERMINED", "TORUS", "TRANSCRITICAL", "SADDLE-NODE",
                      "PERIOD DOUBLING", "PITCHFORK", "HOPF")
@@ -103,6 +107,12 @@ def load(path=None):
     # Variadic: called with explicit ctypes arguments (the same convention on x86-64 and
     # AArch64 Linux).
     lib.TXVarOpenTraxis.restype = int_
+    if hasattr(lib, "TXEquiCont"):
+        lib.TXEquiCont.restype = int_
+    libc = ctypes.CDLL(None)
+    libc.fopen.restype, libc.fopen.argtypes = ctypes.c_void_p, [ctypes.c_char_p, ctypes.c_char_p]
+    libc.fflush.argtypes = [ctypes.c_void_p]
+    lib.libc = libc
     _lib = lib
     return lib
 
@@ -141,6 +151,24 @@ class Point:
     def __repr__(self):
         kind = f" {self.name}" if self.biftype else ""
         return f"Point(c={self.c!r}, y={self.y!r}{kind})"
+
+
+def _silence_stdout(libc):
+    """Sends what C writes to standard output to the null device; returns what restores it."""
+    import sys
+    sys.stdout.flush()
+    libc.fflush(None)
+    saved = os.dup(1)
+    null = os.open(os.devnull, os.O_WRONLY)
+    os.dup2(null, 1)
+    os.close(null)
+    return saved
+
+
+def _restore_stdout(libc, saved):
+    libc.fflush(None)
+    os.dup2(saved, 1)
+    os.close(saved)
 
 
 class System:
@@ -254,6 +282,70 @@ class System:
         self._check(self._lib.TXLyapCalc(self._handle(), ctypes.byref(self._t), self._y, eps, dt,
                                          transient, steps, out, n), "TXLyapCalc")
         return list(out[:n])
+
+    def continue_equilibria(self, param, dc, nrbif=0, max_steps=None, on_point=None,
+                            trace=False):
+        """Follows the branch of equilibria through the current state (corrected onto it first)
+        while parameter `param` (an index into params) varies, with TXEquiCont.
+
+        dc is the signed first step, the length of the predicted move of the state; the step
+        adapts below |dc| and turns at folds.  Folds and Hopf points met on the way are located;
+        nrbif > 0 stops after that many, else max_steps points are computed (the handle's
+        MaxContSteps, 1000, when None).  Returns the Points in order: each accepted point, and each
+        located bifurcation (biftype set) just before the first point beyond it; on_point(point)
+        is called with each as it comes.  The state and the parameter end at the last point.
+        The library's trace on standard output is shown only with trace=True.
+        """
+        lib = self._lib
+        tx = self._handle()
+        if not hasattr(lib, "TXEquiCont"):
+            raise NotImplementedError("this libtx has no TXEquiCont")
+        if not 0 <= param < self._np:
+            raise IndexError(f"no parameter {param}")
+        h = tx.contents
+        # The Jacobians by differences of the Python right-hand side; every parameter registered.
+        addresses = [ctypes.c_void_p(ctypes.addressof(self._p) + i * ctypes.sizeof(ctypes.c_double))
+                     for i in range(self._np)]
+        self._check(lib.TXVarOpenTraxis(tx, None, ctypes.c_double(h.JacPert),
+                                        ctypes.c_int(self._np), None,
+                                        ctypes.c_double(h.ParamJacPert), *addresses),
+                    "TXVarOpenTraxis")
+        if max_steps is not None:
+            h.MaxContSteps = int(max_steps)
+        points, last_steps = [], [None]
+        n = self.order
+
+        def output(txp, user):
+            try:
+                b = txp.contents.txb.contents
+                # A located bifurcation is reported before the point of its step, with the step
+                # count of the point before it.
+                bif = b.steps == last_steps[0]
+                last_steps[0] = b.steps
+                point = Point(b.c[param], b.y[:n],
+                              [complex(b.er[i], b.ei[i]) for i in range(n)],
+                              b.biftype if bif else 0)
+                points.append(point)
+                if on_point is not None:
+                    on_point(point)
+            except BaseException as e:  # noqa: B902 - carried to the caller
+                if self._error is None:
+                    self._error = e
+
+        callback = OUTPUT(output)
+        user = lib.libc.fopen(os.devnull.encode(), b"w")
+        step = ctypes.c_double(dc)
+        c = ctypes.cast(addresses[param], c_double_p)
+        saved = None if trace else _silence_stdout(lib.libc)
+        try:
+            ok = lib.TXEquiCont(tx, self._y, c, ctypes.byref(step), ctypes.c_int(nrbif),
+                                ctypes.c_int(4), callback, ctypes.c_void_p(user))
+        finally:
+            if saved is not None:
+                _restore_stdout(lib.libc, saved)
+            lib.libc.fclose(ctypes.c_void_p(user))
+        self._check(ok, "TXEquiCont")
+        return points
 
     def close(self):
         if self._tx:

@@ -87,5 +87,56 @@ class Lyapunov(unittest.TestCase):
         self.assertAlmostEqual(exps[2], -14.5723, delta=0.03)
 
 
+def fitzhugh_nagumo(t, y, p):
+    current, a, b, eps = p
+    v, w = y
+    return [v - v ** 3 / 3.0 - w + current, eps * (v + a - b * w)]
+
+
+@unittest.skipUnless(hasattr(traxis.load(), "TXEquiCont"), "this libtx has no TXEquiCont")
+class Continuation(unittest.TestCase):
+    def test_fitzhugh_nagumo_hopf_points_where_the_trace_vanishes(self):
+        # trace 1 - v^2 - eps b = 0 at v = -+sqrt(1 - eps b); I from the equilibrium conditions
+        a, b, eps = 0.7, 0.8, 0.08
+        seen = []
+        with traxis.System(fitzhugh_nagumo, order=2, y=[-1.2, -0.62], params=[0.0, a, b, eps],
+                           rel_tol=1e-12) as s:
+            points = s.continue_equilibria(0, 0.05, nrbif=2, on_point=seen.append)
+        self.assertEqual(seen, points)
+        hopf = [p for p in points if p.biftype]
+        self.assertEqual([p.name for p in hopf], ["HOPF", "HOPF"])
+        for p, sign in zip(hopf, (-1.0, 1.0)):
+            v = sign * math.sqrt(1.0 - eps * b)
+            self.assertAlmostEqual(p.y[0], v, delta=1e-6)
+            self.assertAlmostEqual(p.c, v ** 3 / 3.0 - v + (v + a) / b, delta=1e-6)
+            self.assertAlmostEqual(abs(p.eigenvalues[0].real), 0.0, delta=1e-6)
+        # every point is an equilibrium, stable outside the two Hopf points (marginal on them)
+        for p in points:
+            f = fitzhugh_nagumo(0.0, p.y, [p.c, a, b, eps])
+            self.assertLess(max(abs(x) for x in f), 1e-8)
+            if all(p.c != h.c for h in hopf):
+                self.assertEqual(p.stable, not hopf[0].c < p.c < hopf[1].c)
+
+    def test_cusp_folds_at_their_closed_form(self):
+        with traxis.System(lambda t, y, p: [p[0] + y[0] - y[0] ** 3, -y[1]], order=2,
+                           y=[-1.2, 0.0], params=[-1.0], rel_tol=1e-12) as s:
+            folds = [p for p in s.continue_equilibria(0, 0.05, nrbif=2) if p.biftype]
+        fold = 2.0 / (3.0 * math.sqrt(3.0))
+        self.assertEqual([p.name for p in folds], ["SADDLE-NODE", "SADDLE-NODE"])
+        self.assertAlmostEqual(folds[0].c, fold, delta=1e-6)
+        self.assertAlmostEqual(folds[1].c, -fold, delta=1e-4)
+        self.assertAlmostEqual(folds[0].y[0], -1.0 / math.sqrt(3.0), delta=1e-4)
+
+    def test_an_exception_in_the_output_comes_back(self):
+        def stop(point):
+            raise RuntimeError("enough")
+        with traxis.System(fitzhugh_nagumo, order=2, y=[-1.2, -0.62],
+                           params=[0.0, 0.7, 0.8, 0.08]) as s:
+            with self.assertRaisesRegex(RuntimeError, "enough"):
+                s.continue_equilibria(0, 0.05, max_steps=3, on_point=stop)
+            with self.assertRaises(IndexError):
+                s.continue_equilibria(4, 0.05)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "detail/enter.hpp"
+#include "detail/record.hpp"
 #include "tx.h"
 
 extern "C" const char *const TraxisBifName[] = {
@@ -17,6 +18,9 @@ static_assert(std::size(TraxisBifName) == TX_BIF_COUNT, "one name per type code"
 static_assert(std::size(TraxisBifIconLeft) == TX_BIF_COUNT, "one icon per type code");
 static_assert(std::size(TraxisBifIconRight) == TX_BIF_COUNT, "one icon per type code");
 
+using tx::detail::attached_record;
+using tx::detail::record_order;
+
 namespace {
 
 void free_record(TraxisBif txb) noexcept {
@@ -25,21 +29,6 @@ void free_record(TraxisBif txb) noexcept {
     std::free(txb->Phi);
     std::free(txb);
 }
-
-// The record the test functions read, or nullptr after a report.
-TraxisBif spectrum_of(Traxis tx, int line, const char *name) {
-    if (!tx) {
-        TXFatalError(nullptr, line, TX_ERR_NOT_OPENED, name);
-        return nullptr;
-    }
-    if (!tx->txb) {
-        TXFatalError(tx, line, TX_ERR_NO_BIF, name);
-        return nullptr;
-    }
-    return tx->txb;
-}
-
-int spectrum_size(Traxis tx) { return std::min(tx->order, tx->txb->order); }
 
 // Index of the smallest key(i) over 0 ... n-1 other than `skip`, starting from `first`; the
 // comparison is strict, so the lowest index wins ties.
@@ -137,9 +126,9 @@ extern "C" void SORTEIG(double *er, double *ei, int n) {
 }
 
 extern "C" double CRIT(Traxis tx, int *crit1, int mode) {
-    const TraxisBif b = spectrum_of(tx, __LINE__, "CRIT");
+    const TraxisBif b = attached_record(tx, __LINE__, "CRIT");
     if (!b) return 0.0;
-    const int n = spectrum_size(tx);
+    const int n = record_order(tx);
     const int last = std::min(n - 1 - mode, n - 1);
     if (n <= 0) return 0.0;
     auto modulus = [&](int i) { return std::sqrt(b->er[i] * b->er[i] + b->ei[i] * b->ei[i]); };
@@ -149,30 +138,30 @@ extern "C" double CRIT(Traxis tx, int *crit1, int mode) {
 }
 
 extern "C" double EQUICRIT(Traxis tx, int *crit1) {
-    const TraxisBif b = spectrum_of(tx, __LINE__, "EQUICRIT");
+    const TraxisBif b = attached_record(tx, __LINE__, "EQUICRIT");
     if (!b) return 0.0;
-    const int n = spectrum_size(tx);
+    const int n = record_order(tx);
     if (n <= 0) return 0.0;
     *crit1 = argmin(0, n, -1, [&](int i) { return std::fabs(b->er[i]); });
     return b->er[*crit1];
 }
 
 extern "C" double EUKLID2(Traxis tx, int cd) {
-    const TraxisBif b = spectrum_of(tx, __LINE__, "EUKLID2");
+    const TraxisBif b = attached_record(tx, __LINE__, "EUKLID2");
     if (!b) return 0.0;
-    if (cd < 0 || cd >= spectrum_size(tx)) return HUGE_VAL;
+    if (cd < 0 || cd >= record_order(tx)) return HUGE_VAL;
     return euklid2(*b, cd);
 }
 
 extern "C" double CRIT2(Traxis tx, int *crit1, int *crit2) {
-    const TraxisBif b = spectrum_of(tx, __LINE__, "CRIT2");
+    const TraxisBif b = attached_record(tx, __LINE__, "CRIT2");
     if (!b) return 0.0;
-    return two_smallest(*b, spectrum_size(tx), crit1, crit2,
+    return two_smallest(*b, record_order(tx), crit1, crit2,
                         [&](int i) { return euklid2(*b, i); });
 }
 
 extern "C" double EQUICRIT2(Traxis tx, int *crit1, int *crit2) {
-    const TraxisBif b = spectrum_of(tx, __LINE__, "EQUICRIT2");
+    const TraxisBif b = attached_record(tx, __LINE__, "EQUICRIT2");
     if (!b) return 0.0;
-    return two_smallest(*b, spectrum_size(tx), crit1, crit2, [&](int i) { return b->er[i]; });
+    return two_smallest(*b, record_order(tx), crit1, crit2, [&](int i) { return b->er[i]; });
 }

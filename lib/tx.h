@@ -184,6 +184,92 @@ int TXSetMaxNewtSteps(Traxis tx, int n);
  * the step bookkeeping of the handle, and so TXInterpolate, is left alone. */
 int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *y);
 
+/* ---- tables and trajectory output ---- */
+
+/* receives one sample of a table: the time and the state (order doubles) */
+typedef void (*sample_t)(double t, double *y);
+
+/* Tables of a trajectory sampled at n + 1 equally spaced times *t + k dt, k = 0 ... n,
+ * dt = (t1 - *t) / n, the times summed up from *t.  The adaptive steps run on undisturbed; the
+ * samples are taken by dense output.  On success *t and y hold the last sample (t1 to rounding).
+ *
+ * Columns: 0 is the time, i = 1 ... order is y[i-1].  format gives one digit per column (only
+ * its first order + 1 characters are read): 0 leaves the column out, d = 1 ... 9 prints it as
+ * %(d+6).(d)e and a blank ("6" -> "%12.6e ").  Each row ends with a line end.
+ *
+ * Refused before any file is touched, with *t and y unchanged:
+ *   33 format NULL, shorter than order + 1, or not digits there;
+ *   7  n < 1, t1 not ahead of *t, t1 infinite or NaN;
+ *   31 dt too small to move the sample times on;
+ *   35 no right-hand side; 3 no work memory;
+ *   25 the file cannot be created (TXftablef) or the stream is NULL (TXftablea).
+ * 34: a row, the flush (TXftablea) or the close (TXftablef) failed; the result is then 0.
+ * A failed step or interpolation returns its own result; *t and y are then left unchanged and
+ * the rows written so far stay in the file. */
+int TXftablef(Traxis tx, const char *filename, const char *format, double *t, double t1, long n,
+              double *y);
+int TXftablea(Traxis tx, FILE *file, const char *format, double *t, double t1, long n, double *y);
+/* hands each sample to g instead (a NULL g only integrates); the state given to g is scratch */
+int TXftableg(Traxis tx, double *t, double t1, long n, double *y, sample_t g);
+
+/* The current point of a continuation run, from the record attached to tx (a missing handle or
+ * record is reported with code 1 or 28 and nothing is written; a NULL stream writes nothing).
+ * TXStateOutput: step, period (orbit runs), parameters, state, eigenvalues or multipliers with
+ * their moduli, closed by a rule of '-', '=', '.' or ':' for run kinds 1 to 4.
+ * TXPathOutput: one line "c1 [c2] y0 ... y_{n-1}" in %.10g, c2 for two-parameter runs; a
+ * parameter index that names no registered parameter prints nan. */
+void TXStateOutput(Traxis tx, FILE *file);
+void TXPathOutput(Traxis tx, FILE *file);
+
+/* ---- single-handle binding layer ---- */
+
+/* A flat interface on one library-wide handle, oldtx, for callers that work on one problem at a
+ * time; one thread only.  Each wrapper forwards to the TX operation of the same meaning and
+ * reports under its own name ("step", "lyap_calc", ...).  Before openTraxis and after
+ * closeTraxis any wrapper reports code 1, which ends the process.
+ *
+ * The integrating calls take the right-hand side and leave it in the handle, so that later
+ * calls, and TX operations on oldtx, use it too; a NULL fcn keeps the one stored before (none
+ * yet: code 35).
+ *
+ * These names are common words: define TX_NO_BINDING before including this header to keep them
+ * free for your own.  A program that calls none of them does not link them either way. */
+#ifndef TX_NO_BINDING
+extern Traxis oldtx;
+/* the code left by the last failed wrapper or operation on oldtx (not cleared) */
+int errorTraxis(void);
+/* Opens oldtx without a right-hand side: 1, or 0 with oldtx NULL (a refused open is reported
+ * like TXOpenTraxis).  A handle opened earlier is replaced WITHOUT being closed: call closeTraxis
+ * first, or keep the old pointer and pass it to TXCloseTraxis yourself. */
+int openTraxis(int order, double tol, double h);
+/* oldtx becomes NULL when the close succeeded */
+int closeTraxis(void);
+int order(void);
+int step(double *t0, double *y, fcn_t fcn);
+int integrate(double *t0, double t1, double *y, fcn_t fcn);
+int interpolate(double t, double *y, fcn_t fcn);
+/* unlike TXSetRelTol, TXSetMaxStep and TXSetAbsTol these refuse 0 as well (codes 5, 11, 5) */
+int set_tol(double tol);
+int set_max_step(double hmax);
+int set_abs_tol(double abstol);
+/* stores cutfcn (NULL: the automatic hyperplane) and eps as CutEps without checking eps; with
+ * eps <= 0 or NaN no crossing can be located, and the search ends with code 13 */
+int poincare_step(double *t, double *y, fcn_t fcn, cut_t cutfcn, double eps);
+int set_max_poincare_steps(int n);
+int cut_surface(double *state, double *normal);
+double auto_cut(double t, double *y);
+int set_auto_cut(double t, double *y, fcn_t fcn);
+int lyap_calc(double *t, double *y, double eps, double lyap_dt, fcn_t fcn, long trans_steps,
+              long lyap_steps, double *exponents, int nn);
+int lyap_calc_file(const char *filename, double *t, double *y, double eps, double lyap_dt,
+                   long trans_steps, long lyap_steps, fcn_t fcn, double *exponents, int nn,
+                   int samp);
+int ftablef(const char *filename, const char *format, double *t, double t1, long n, double *y,
+            fcn_t fcn);
+int ftableg(double *t, double t1, long n, double *y, fcn_t fcn, sample_t g);
+int ftablea(FILE *file, const char *format, double *t, double t1, long n, double *y, fcn_t fcn);
+#endif /* TX_NO_BINDING */
+
 /* ---- sections ---- */
 
 /* a null cutfcn selects the automatic hyperplane */
@@ -363,6 +449,16 @@ double EUKLID2(Traxis tx, int cd);
 double CRIT2(Traxis tx, int *crit1, int *crit2);
 /* the same with the signed real parts: returns the second smallest (HUGE_VAL for order 1) */
 double EQUICRIT2(Traxis tx, int *crit1, int *crit2);
+
+/* ---- bifurcation report ---- */
+
+/* The record attached to tx as a framed block 69 characters wide: type, period (orbit runs),
+ * the parameters' current values, state and spectrum, and for a classified point the
+ * transversal and tangent directions and the four neighbours, '*' marking the arrival side.
+ * Reports a missing handle or record like TXStateOutput; a NULL stream writes nothing. */
+void TXStateBifOutput(Traxis tx, FILE *file);
+/* the i x j matrix m to standard output as {{ a, b}, { c, d}} */
+void SHOWMAT(int i, int j, double **m);
 
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 

@@ -18,12 +18,21 @@ deps:
 	@./scripts/setup-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTX_TESTS=ON $(CMAKE_ARGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The library, the model and the programs only, not the tests, built with the compiler's lines
+# in a log; a build directory made here leaves the tests out until `make test` adds them.
+DEMO_LOG = $(BUILD)/demo-build.log
+demo:
 	@./scripts/setup-deps.sh --demo
-	./examples/demo.sh $(BUILD)
+	@mkdir -p $(BUILD)
+	@echo "Building the library, the model and the programs in $(BUILD) (log: $(DEMO_LOG))"
+	@{ cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release \
+	     $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DTX_TESTS=OFF) $(CMAKE_ARGS) && \
+	   cmake --build $(BUILD) -j $(JOBS) --target programs examples; } > $(DEMO_LOG) 2>&1 \
+	  || { tail -n 40 $(DEMO_LOG); exit 1; }
+	@./examples/demo.sh $(BUILD)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

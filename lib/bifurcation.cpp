@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "detail/bif_record.hpp"
 #include "detail/enter.hpp"
 #include "detail/record.hpp"
 #include "tx.h"
@@ -82,8 +83,9 @@ extern "C" TraxisBif TXCreateBif(Traxis tx) {
     const std::size_t m = n + np + 1;
     auto *txb = static_cast<TraxisBif>(std::calloc(1, sizeof(TraxisBif_t)));
     double **rows = txb ? static_cast<double **>(std::calloc(m, sizeof(double *))) : nullptr;
-    double *block = rows ? static_cast<double *>(std::calloc(10 * n + m * m + np, sizeof(double)))
-                         : nullptr;
+    // intang has room for one more value: the path tangent may carry its parameter component.
+    double *block =
+        rows ? static_cast<double *>(std::calloc(10 * n + 1 + m * m + np, sizeof(double))) : nullptr;
     if (!block) {
         std::free(rows);
         std::free(txb);
@@ -92,6 +94,8 @@ extern "C" TraxisBif TXCreateBif(Traxis tx) {
     }
     txb->tx = tx;
     txb->order = tx->order;
+    txb->nparam = static_cast<int>(np);
+    txb->phidim = static_cast<int>(m);
     double *p = block;
     txb->y = p;
     p += n;
@@ -102,10 +106,14 @@ extern "C" TraxisBif TXCreateBif(Traxis tx) {
     for (double **v : {&txb->er, &txb->ei, &txb->trans, &txb->tang, &txb->intang, &txb->top,
                        &txb->bot, &txb->left, &txb->right}) {
         *v = p;
-        p += n;
+        p += n + (v == &txb->intang ? 1 : 0);
     }
     // calloc has already zeroed t, T, biftype, cindi, steps, indir and btype.
     return txb;
+}
+
+bool tx::detail::record_fits(const Traxis_t &tx, const TraxisBif_t &txb, int extra) noexcept {
+    return txb.order >= tx.order && txb.nparam >= tx.nparam && txb.phidim >= tx.order + extra;
 }
 
 extern "C" int TXDestroyBif(Traxis tx, TraxisBif txb) {

@@ -5,6 +5,7 @@
 
 extern "C" int TXInterpolate(Traxis tx, double t, double *y) {
     TX_ENTER(tx, "TXInterpolate");
+    TX_REQUIRE_RHS(tx, "TXInterpolate");
     if (!tx->StepTaken) return TX_FAIL(tx, TX_ERR_NO_STEP_TAKEN, "TXInterpolate");
     const fcn_t fcn = tx->fcn;
     tx::detail::with_vector_size(tx->order, [&](auto size) {

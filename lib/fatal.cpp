@@ -1,4 +1,5 @@
 // The fatal-error routine and the maths-error hook: the only code that prints or exits.
+#define TX_MATHERR  // this file defines the hook
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>

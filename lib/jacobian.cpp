@@ -37,6 +37,7 @@ void forward_differences(Traxis tx, double t, double *y, double **J, int columns
 
 extern "C" int TXNumJac(Traxis tx, double t, double *y, double **J) {
     TX_ENTER(tx, "TXNumJac");
+    TX_REQUIRE_RHS(tx, "TXNumJac");
     if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumJac");
     forward_differences(tx, t, y, J, tx->order, tx->JacPert,
                         [y](int i) -> double & { return y[i]; });
@@ -45,6 +46,7 @@ extern "C" int TXNumJac(Traxis tx, double t, double *y, double **J) {
 
 extern "C" int TXNumParamJac(Traxis tx, double t, double *y, double **J) {
     TX_ENTER(tx, "TXNumParamJac");
+    TX_REQUIRE_RHS(tx, "TXNumParamJac");
     if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumParamJac");
     double **const c = tx->c;
     forward_differences(tx, t, y, J, tx->nparam, tx->ParamJacPert,

@@ -1,12 +1,14 @@
-// Small dense linear algebra: eigenvalues of a real matrix, one eigenvector, linear solves.
+// Small dense linear algebra: eigenvalues of a real matrix and linear solves.
 // Balancing (Parlett & Reinsch), stabilised elementary reduction to Hessenberg form, Francis
 // double-shift QR, Crout LU with implicit pivoting: the classical published dense routines,
 // indexed from 0 and working only in caller storage.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <utility>
 
 #include "detail/enter.hpp"
+#include "detail/lu.hpp"
 #include "tx.h"
 
 namespace {
@@ -218,14 +220,18 @@ extern "C" int Hqr(Traxis tx, double **a, int n, double *wr, double *wi) {
     return 1;
 }
 
-extern "C" int LUdcmp(Traxis tx, int n, double **a, int *indx, double *d, double *work) {
+tx::detail::LuStatus tx::detail::crout(int n, double **a, int *indx, double *d, double *scale,
+                                       double tiny, int *replaced) noexcept {
     *d = 1.0;
-    // Read-only first pass: a zero row is refused before anything is written.
     for (int i = 0; i < n; ++i) {
         double big = 0.0;
-        for (int j = 0; j < n; ++j) big = std::max(big, std::fabs(a[i][j]));
-        if (big == 0.0) return TX_FAIL(tx, TX_ERR_SINGULAR, "LUdcmp");
-        work[i] = 1.0 / big;
+        for (int j = 0; j < n; ++j) {
+            const double v = std::fabs(a[i][j]);
+            if (!(v <= DBL_MAX)) return LuStatus::not_finite;  // NaN would slip past the max
+            big = std::max(big, v);
+        }
+        if (big == 0.0) return LuStatus::zero_row;
+        scale[i] = 1.0 / big;
     }
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < j; ++i) {
@@ -234,12 +240,12 @@ extern "C" int LUdcmp(Traxis tx, int n, double **a, int *indx, double *d, double
             a[i][j] = sum;
         }
         double big = 0.0;
-        int imax = j;  // kept when every candidate is NaN
+        int imax = j;
         for (int i = j; i < n; ++i) {
             double sum = a[i][j];
             for (int k = 0; k < j; ++k) sum -= a[i][k] * a[k][j];
             a[i][j] = sum;
-            const double dum = work[i] * std::fabs(sum);
+            const double dum = scale[i] * std::fabs(sum);
             if (dum >= big) {
                 big = dum;
                 imax = i;
@@ -249,15 +255,26 @@ extern "C" int LUdcmp(Traxis tx, int n, double **a, int *indx, double *d, double
             // Swap the contents: the row pointers belong to the caller.
             for (int k = 0; k < n; ++k) std::swap(a[imax][k], a[j][k]);
             *d = -*d;
-            work[imax] = work[j];
+            scale[imax] = scale[j];
         }
         indx[j] = imax;
-        if (a[j][j] == 0.0) a[j][j] = kTinyPivot;
+        if (a[j][j] == 0.0) {
+            a[j][j] = tiny;
+            if (replaced) ++*replaced;
+        }
         if (j != n - 1) {
             const double dum = 1.0 / a[j][j];
             for (int i = j + 1; i < n; ++i) a[i][j] *= dum;
         }
     }
+    return LuStatus::ok;
+}
+
+// A zero row, or an entry that is not finite (which would spread NaN through the factors), is
+// refused with code 22 before anything is written.
+extern "C" int LUdcmp(Traxis tx, int n, double **a, int *indx, double *d, double *work) {
+    if (tx::detail::crout(n, a, indx, d, work, kTinyPivot, nullptr) != tx::detail::LuStatus::ok)
+        return TX_FAIL(tx, TX_ERR_SINGULAR, "LUdcmp");
     return 1;
 }
 
@@ -286,21 +303,6 @@ extern "C" int TXEigen(Traxis tx, int n, double **A, double *er, double *ei) {
     Balanc(A, n);
     Elmhes(A, n);
     return Hqr(tx, A, n, er, ei);
-}
-
-extern "C" int TXEigenVector(Traxis tx, int n, double **A, double r, double *ev, double *ws) {
-    if (n <= 0) return 1;
-    // Fixing the last component turns (A - rI) v = 0 into a system of size n - 1.
-    const int m = n - 1;
-    for (int i = 0; i < m; ++i) A[i][i] -= r;
-    for (int i = 0; i < m; ++i) ev[i] = -A[i][m];
-    TXLinZero(tx, m, A, ev, ws);
-    double sum = 1.0;
-    for (int i = 0; i < m; ++i) sum += ev[i] * ev[i];
-    const double l = std::sqrt(sum);
-    for (int i = 0; i < m; ++i) ev[i] /= l;
-    ev[m] = 1.0 / l;
-    return 1;
 }
 
 extern "C" int TXLinZero(Traxis tx, int n, double **A, double *b, double *work) {

@@ -1,5 +1,6 @@
 // Lyapunov exponents from neighbouring trajectories renormalised by Gram-Schmidt
 // orthonormalisation (Benettin, Galgani, Giorgilli and Strelcyn, Meccanica 15, 1980).
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr double kLn2 = 0.6931471805599453;
+
+bool positive_finite(double x) { return x > 0.0 && x <= DBL_MAX; }  // false for NaN
 
 // The running estimates, reopened for every line so that they can be read while the
 // computation runs.
@@ -47,12 +50,17 @@ struct LyapArgs {
 
 // Shared by both entry points; progress is null for TXLyapCalc.
 int lyap_calc(Traxis tx, const char *name, const LyapArgs &a, const ProgressFile *progress) {
+    TX_REQUIRE_RHS(tx, name);
     const int n = tx->order;
     if (a.nn < 1 || a.nn > n) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
     if (progress && progress->samp < 1) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
     // No counted interval would divide by zero and return NaN exponents as a success; the total
     // count must stay representable.
     if (a.lyap_steps < 1 || a.trans_steps < 0 || a.trans_steps > LONG_MAX - a.lyap_steps)
+        return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
+    // Zero, negative or non-finite values (and a distance whose reciprocal overflows) would
+    // come back as NaN or infinite exponents.
+    if (!positive_finite(a.lyap_dt) || !positive_finite(a.eps) || !positive_finite(1.0 / a.eps))
         return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
     const std::size_t un = static_cast<std::size_t>(n);
     tx::detail::Work work;
@@ -71,10 +79,19 @@ int lyap_calc(Traxis tx, const char *name, const LyapArgs &a, const ProgressFile
 
     const long intervals = a.trans_steps + a.lyap_steps;
     for (long l = 0; l < intervals; ++l) {
-        for (int j = 0; j < nn; ++j)
-            for (int k = 0; k < n; ++k) v[j * n + k] = a.y[k] + a.eps * v[j * n + k];
+        for (int j = 0; j < nn; ++j) {
+            bool apart = false;
+            for (int k = 0; k < n; ++k) {
+                v[j * n + k] = a.y[k] + a.eps * v[j * n + k];
+                apart = apart || v[j * n + k] != a.y[k];
+            }
+            // eps below the resolution of the state: the neighbour is the reference itself.
+            if (!apart) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
+        }
         const double t_0 = *a.t;
         const double t_1 = t_0 + a.lyap_dt;
+        // An interval below the resolution of t would measure no growth at all.
+        if (!(t_1 > t_0)) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
         int status = TXIntegrate(tx, a.t, t_1, a.y);
         if (status != 1) return status;
         // Every trajectory shares the handle: each integration starts with the step size the
@@ -87,6 +104,10 @@ int lyap_calc(Traxis tx, const char *name, const LyapArgs &a, const ProgressFile
         for (int j = 0; j < nn; ++j)
             for (int k = 0; k < n; ++k) v[j * n + k] = inv_eps * (v[j * n + k] - a.y[k]);
         GSR(v, norm, n, x, nn);
+        // A separation that shrank below the resolution of the state or grew past the largest
+        // double within one interval (lyap_dt too long for this eps) has no finite logarithm.
+        for (int j = 0; j < nn; ++j)
+            if (!positive_finite(norm[j])) return TX_FAIL(tx, TX_ERR_LYAP_ARGUMENT, name);
         if (l < a.trans_steps) continue;
         for (int j = 0; j < nn; ++j) a.exponents[j] += std::log(norm[j]);
         if (progress && (l + 1) % progress->samp == 0) {

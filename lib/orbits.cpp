@@ -7,6 +7,7 @@
 #include <new>
 
 #include "detail/enter.hpp"
+#include "detail/newton.hpp"
 #include "detail/section_search.hpp"
 #include "detail/work.hpp"
 #include "tx.h"
@@ -27,13 +28,7 @@ void set_identity(double **phi, int n) {
 // Weighted distance of the residual r from zero, relative to the state x it belongs to.  A
 // component whose weight is exactly 0 (x_i = 0 under NewtAbsTol = 0) is left out.
 double newton_distance(const Traxis tx, const double *r, const double *x, int n) {
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i) {
-        if (tx->NewtRelTol * x[i] == 0.0 && tx->NewtAbsTol == 0.0) continue;
-        const double q = r[i] / (std::fabs(x[i]) * tx->NewtRelTol + tx->NewtAbsTol);
-        sum += q * q;
-    }
-    return std::sqrt(sum);
+    return tx::detail::weighted_distance(r, x, n, tx->NewtRelTol, tx->NewtAbsTol);
 }
 
 // The iteration has failed once the distance more than doubles; a NaN distance can never
@@ -59,7 +54,8 @@ private:
 
 extern "C" int TXEquiPoint(Traxis tx, double *y) {
     TX_ENTER(tx, "TXEquiPoint");
-    if (!tx->TX) return TX_FAIL(tx->TX, TX_ERR_NOT_OPENED, "TXEquiPoint");
+    TX_REQUIRE_RHS(tx, "TXEquiPoint");
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXEquiPoint");
     const int n = tx->order;
     const std::size_t un = static_cast<std::size_t>(n);
     tx::detail::Work block;
@@ -101,8 +97,9 @@ extern "C" int TXEquiPoint(Traxis tx, double *y) {
 
 extern "C" int TXNonAutoOrbit(Traxis tx, double t, double *y, double **Phi, double T) {
     TX_ENTER(tx, "TXNonAutoOrbit");
+    TX_REQUIRE_RHS(tx, "TXNonAutoOrbit");
     Traxis sub = tx->TX;
-    if (!sub) return TX_FAIL(sub, TX_ERR_NOT_OPENED, "TXNonAutoOrbit");
+    if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNonAutoOrbit");
     // A zero period would make every point a fixed point.
     if (!(T > 0.0)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXNonAutoOrbit");
     const NoParameters no_parameters(tx);
@@ -238,8 +235,9 @@ bool back_on_section(Traxis tx, double sgn, long long turns, double &t0, double 
 
 extern "C" int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, double *T) {
     TX_ENTER(tx, "TXAutoOrbit");
+    TX_REQUIRE_RHS(tx, "TXAutoOrbit");
     Traxis sub = tx->TX;
-    if (!sub) return TX_FAIL(sub, TX_ERR_NOT_OPENED, "TXAutoOrbit");
+    if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXAutoOrbit");
     if (p < 1) return TX_FAIL(tx, TX_ERR_BAD_MODE, "TXAutoOrbit");
     const NoParameters no_parameters(tx);
     const int n = tx->order;

@@ -20,6 +20,7 @@ extern "C" int TXSetCut(Traxis tx, cut_t cutfcn, double eps) {
 
 extern "C" int TXPoincareStep(Traxis tx, double *t, double *y) {
     TX_ENTER(tx, "TXPoincareStep");
+    TX_REQUIRE_RHS(tx, "TXPoincareStep");
     return poincare_search(
         tx, t, y, [&](double *tt) { return TXStep(tx, tt, y) == 1; },
         [&](double tt) { return TXInterpolate(tx, tt, y) == 1; }, "TXPoincareStep");
@@ -48,13 +49,19 @@ extern "C" double TXAutoCut(Traxis tx, double, double *y) {
 
 extern "C" int TXSetAutoCut(Traxis tx, double t, double *y) {
     TX_ENTER(tx, "TXSetAutoCut");
+    TX_REQUIRE_RHS(tx, "TXSetAutoCut");
     const int n = tx->order;
-    double *const v = tx->ivector;
-    std::memmove(tx->istate, y, static_cast<std::size_t>(n) * sizeof(double));
+    // The field goes to scratch first: a refusal keeps the hyperplane set before.
+    double *const v = tx->yw;
     tx->fcn(t, y, v);
     double size = 0.0;
-    for (int i = 0; i < n; ++i) size += std::fabs(v[i]);
-    if (size == 0.0) return TX_FAIL(tx, TX_ERR_EQUILIBRIUM_STATE, "TXSetAutoCut");
+    bool finite = true;
+    for (int i = 0; i < n; ++i) {
+        size += std::fabs(v[i]);
+        finite = finite && std::isfinite(y[i]) && std::isfinite(v[i]);
+    }
+    // A point or field that is not finite gives no normal either: refused like an equilibrium.
+    if (size == 0.0 || !finite) return TX_FAIL(tx, TX_ERR_EQUILIBRIUM_STATE, "TXSetAutoCut");
     double norm = 0.0;
     for (int i = 0; i < n; ++i) norm += v[i] * v[i];
     norm = std::sqrt(norm);
@@ -64,12 +71,12 @@ extern "C" int TXSetAutoCut(Traxis tx, double t, double *y) {
         // normal of infinite or zero length: measure the field in units of its largest component.
         scale = 0.0;
         for (int i = 0; i < n; ++i) scale = std::fmax(scale, std::fabs(v[i]));
-        if (!std::isfinite(scale)) scale = 1.0;
         norm = 0.0;
         for (int i = 0; i < n; ++i) norm += (v[i] / scale) * (v[i] / scale);
         norm = std::sqrt(norm);
     }
-    for (int i = 0; i < n; ++i) v[i] = v[i] / scale / norm;
+    std::memmove(tx->istate, y, static_cast<std::size_t>(n) * sizeof(double));
+    for (int i = 0; i < n; ++i) tx->ivector[i] = v[i] / scale / norm;
     tx->CutSurfaceDefined = 1;
     return 1;
 }

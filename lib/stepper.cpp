@@ -56,6 +56,7 @@ bool steps_to(Traxis tx, Size n, double &t, double t1, double *y) {
 
 extern "C" int TXStep(Traxis tx, double *t0, double *y) {
     TX_ENTER(tx, "TXStep");
+    TX_REQUIRE_RHS(tx, "TXStep");
     if (!with_vector_size(tx->order, [&](auto n) { return step(tx, n, t0, y); }))
         return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXStep");
     return 1;
@@ -63,6 +64,7 @@ extern "C" int TXStep(Traxis tx, double *t0, double *y) {
 
 extern "C" int TXIntegrate(Traxis tx, double *t0, double t1, double *y) {
     TX_ENTER(tx, "TXIntegrate");
+    TX_REQUIRE_RHS(tx, "TXIntegrate");
     double t = *t0;
     if (t1 == t) return 1;
     if (!tx::detail::target_ahead(t, t1)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXIntegrate");

@@ -3,7 +3,13 @@
  * Plain C interface: one handle record with public fields, free functions, function-pointer
  * callbacks.  Operations returning int give 1 on success and 0 on failure (the code is then in
  * tx->ErrorCode, provided tx->TerminateOnFatalError is 0; otherwise a failure ends the process
- * with a report and status 1).  Operations returning a pointer give NULL on failure.
+ * with a report and status 1).  Operations returning a pointer give NULL on failure.  A refusal
+ * without a handle (a null handle, or TXOpenTraxis refusing its arguments) always ends the
+ * process, since there is no TerminateOnFatalError to consult.
+ *
+ * C++ callers that want the maths hook matherr and its record `struct exception` define
+ * TX_MATHERR before including this header; without it the global name `exception` stays free
+ * for `using namespace std`.  C callers always get both.
  *
  * Compiles as C99 and as C++.  Handles are independent: different handles may be used from
  * different threads; one handle must not be entered concurrently, and a callback must not call
@@ -125,17 +131,22 @@ enum {
     TX_ERR_MIN_STEPSIZE = 29,
     TX_ERR_NO_CONVERGENCE = 30,
     TX_ERR_STEP_TOO_SMALL = 31,  /* the step no longer advances t (t + h == t) */
-    TX_ERR_LYAP_ARGUMENT = 32,   /* TXLyapCalc: lyap_steps < 1, trans_steps < 0, samp < 1 or nn outside 1 ... order */
+    TX_ERR_LYAP_ARGUMENT = 32,   /* TXLyapCalc: lyap_steps < 1, trans_steps < 0, samp < 1, nn outside
+                                    1 ... order, eps or lyap_dt not positive finite, or a separation
+                                    or interval the doubles cannot resolve */
     TX_ERR_COLUMN_FORMAT = 33,   /* table column string null, short, or not all digits */
     TX_ERR_WRITE_OUTPUT = 34,    /* a table could not be written completely */
-    TX_ERR_NO_RHS = 35,          /* handle opened without a right-hand side */
+    TX_ERR_NO_RHS = 35,          /* an operation that evaluates fcn on a handle opened without one */
     TX_ERR_UNKNOWN_METHOD = 36,  /* TXSetMethod: no such integration method */
     TX_ERR_COUNT = 37
 };
 
 extern const char *const TraxisFatalError[];
 
-/* tolerances derived from RelTol; h is the first step guess and the noise step */
+/* Tolerances derived from RelTol; h is the first step guess and the noise step.  Never returns
+ * NULL: a refused argument or a failed allocation is reported and ends the process.  fcn may be
+ * NULL (the variational sub-handle has none); every operation that would evaluate it then
+ * refuses with code 35. */
 Traxis TXOpenTraxis(fcn_t fcn, int order, double RelTol, double h);
 /* also closes an attached variational sub-handle and bifurcation record */
 int TXCloseTraxis(Traxis tx);
@@ -147,7 +158,9 @@ const char *TXStrErrorTraxis(Traxis tx);
 int TXSetErrorOutput(FILE *where);
 int TXFatalError(Traxis tx, int lineno, int msgno, const char *where);
 
-/* The maths library's error record and hook (current glibc no longer calls it). */
+/* The maths library's error record and hook (current glibc no longer calls it).  Global and
+ * named `exception`, so C++ sees it only on request (TX_MATHERR, above). */
+#if !defined(__cplusplus) || defined(TX_MATHERR)
 struct exception {
     int type;          /* 1 DOMAIN, 2 SING, 3 OVERFLOW, 4 UNDERFLOW, 5 TLOSS, 6 PLOSS */
     char *name;
@@ -156,10 +169,13 @@ struct exception {
     double retval;
 };
 int matherr(struct exception *x);
+#endif
 
 /* ---- integration ---- */
 
-/* one accepted step; tx->h then holds the proposal for the next */
+/* One accepted step; tx->h then holds the proposal for the next.  An attempt with a stage or
+ * error estimate that is not finite is rejected whatever the tolerances, so a right-hand side
+ * that keeps failing ends in code 31. */
 int TXStep(Traxis tx, double *t0, double *y);
 /* returns with *t0 == t1; the last step may overshoot t1 and is sampled by dense output */
 int TXIntegrate(Traxis tx, double *t0, double t1, double *y);
@@ -280,7 +296,8 @@ int TXPoincareStep(Traxis tx, double *t, double *y);
 int TXCutSurface(Traxis tx, double *state, double *normal);
 /* signed distance of y from the automatic hyperplane; t is not used */
 double TXAutoCut(Traxis tx, double t, double *y);
-/* hyperplane through y, normal to the vector field there */
+/* hyperplane through y, normal to the vector field there; a zero field, or a point or field
+ * that is not finite, is refused with code 10 and leaves the previous hyperplane as it was */
 int TXSetAutoCut(Traxis tx, double t, double *y);
 /* library-internal: nearest crossing by a secant search from one step, which need not cross;
    1 with *t and y located, 0 when not converged within MaxNewtSteps + 1 iterates */
@@ -318,7 +335,9 @@ double dot(double *x, double *y, int n);
 void GSR(double *v, double *norm, int n, double *x, int nn);
 /* The nn largest exponents (1 <= nn <= order, else code 32) in bits per unit time, from nn
  * neighbours at distance eps renormalised every lyap_dt; trans_steps intervals are discarded.
- * *t and y advance by (trans_steps + lyap_steps) * lyap_dt. */
+ * *t and y advance by (trans_steps + lyap_steps) * lyap_dt.  eps and lyap_dt must be positive
+ * finite numbers (1 / eps as well); a separation that vanishes or overflows within an interval,
+ * or an interval too short to advance *t, also ends the computation with code 32. */
 int TXLyapCalc(Traxis tx, double *t, double *y, double eps, double lyap_dt, long trans_steps,
                long lyap_steps, double *exponents, int nn);
 /* Also writes the elapsed time and the running estimates to filename after every samp-th
@@ -334,16 +353,20 @@ int TXLyapCalcFile(Traxis tx, const char *filename, double *t, double *y, double
  * Eigenvalues come out unsorted; a complex pair sits at adjacent indices, negative
  * imaginary part first.  Returns the result of Hqr. */
 int TXEigen(Traxis tx, int n, double **A, double *er, double *ei);
-/* eigenvector of the real eigenvalue r, unit length with positive last component;
- * ws: room for n - 1 doubles followed by n - 1 ints */
+/* Eigenvector of the real eigenvalue r, unit length with positive last component (where that
+ * component is 0, the last nonzero one is positive); also for r repeated or defective, or given
+ * exactly.  Where r is not an eigenvalue the vector is normally the one that solves the first
+ * n - 1 rows of (A - rI) v = 0.  A or r not finite: code 22.  ws: room for n - 1 doubles
+ * followed by n - 1 ints. */
 int TXEigenVector(Traxis tx, int n, double **A, double r, double *ev, double *ws);
-/* solves A x = b in place; work: room for n doubles followed by n ints; a zero row is
- * refused (code 22) with A and b unchanged; other singular matrices give huge solutions */
+/* solves A x = b in place; work: room for n doubles followed by n ints; a zero row or an entry
+ * that is not finite is refused (code 22) with A and b unchanged; other singular matrices give
+ * huge solutions */
 int TXLinZero(Traxis tx, int n, double **A, double *b, double *work);
 void Balanc(double **a, int n);
 void Elmhes(double **a, int n);
 int Hqr(Traxis tx, double **a, int n, double *wr, double *wi);
-/* work: n row scale factors; d: parity of the row exchanges */
+/* work: n row scale factors; d: parity of the row exchanges; refusals as TXLinZero's */
 int LUdcmp(Traxis tx, int n, double **a, int *indx, double *d, double *work);
 void LUbksb(int n, double **a, int *indx, double *b);
 
@@ -364,8 +387,9 @@ int TXNumCutJac(Traxis tx, double t, double *y, double *c1, double *c2, double *
 
 /* Newton's method on weighted residuals (NewtRelTol, NewtAbsTol; a component whose weight is
  * exactly 0 is left out), at most MaxNewtSteps evaluations; failure is code 30, or the code of
- * the operation that failed inside.  All three need the variational sub-handle; the orbit
- * solvers integrate without parameter sensitivities and restore nparam on every return. */
+ * the operation that failed inside.  All three need the variational sub-handle (without it:
+ * code 1, reported on tx); the orbit solvers integrate without parameter sensitivities and
+ * restore nparam on every return. */
 /* f(0, y) = 0; y holds the guess again after a failure */
 int TXEquiPoint(Traxis tx, double *y);
 /* fixed point of the map over one forcing period T > 0 from t; y out: the image of the
@@ -395,8 +419,10 @@ extern const char *const TraxisBifIconLeft[];   /* NULL for HOPF */
 extern const char *const TraxisBifIconRight[];  /* NULL for HOPF */
 
 /* One point of a continuation run.  n = order, m = n + nparam + 1 at creation.  Only
- * tx, order, the pointers, t, T, biftype, indir, cindi and steps are set at creation (the
- * rest is zero); trans, tang, the neighbours and btype are meaningful once biftype != 0. */
+ * tx, order, the pointers, t, T, biftype, indir, cindi, steps and the sizes at the end are set
+ * at creation (the rest is zero); trans, tang, the neighbours and btype are meaningful once
+ * biftype != 0.  Continuation refuses (code 28) a record too small for the handle it runs on,
+ * as after a change of order or nparam. */
 struct TraxisBif_t {
     Traxis tx;
     int order;
@@ -410,7 +436,7 @@ struct TraxisBif_t {
     double *ei;
     double *trans;     /* critical eigenvector */
     double *tang;      /* branch tangent dy/dc */
-    double *intang;    /* path tangent on arrival */
+    double *intang;    /* path tangent on arrival, n + 1 */
     double *top;       /* neighbours: +/- critical direction, parameter down/up */
     double *bot;
     double *left;
@@ -428,6 +454,8 @@ struct TraxisBif_t {
                           index of the first and of the second parameter */
     int steps;         /* continuation step that wrote the record */
     char btype[16];    /* appended to the type name in reports */
+    int nparam;        /* nparam at creation: the length of c */
+    int phidim;        /* rows and columns of Phi: m */
 };
 
 /* not attached to tx->txb here */
@@ -459,6 +487,45 @@ double EQUICRIT2(Traxis tx, int *crit1, int *crit2);
 void TXStateBifOutput(Traxis tx, FILE *file);
 /* the i x j matrix m to standard output as {{ a, b}, { c, d}} */
 void SHOWMAT(int i, int j, double **m);
+
+/* ---- equilibrium bifurcations ---- */
+
+/* txb must be the record attached to tx (else code 28), made for at least tx's order and
+ * parameters; c must be registered exactly once, else 0 without a report.
+ * TXLocateEquiBif: Newton's method in the record's y and *c at time txb->t, to the point where
+ * the real part of the critical eigenvalue (EQUICRIT) is 0 within LambdaNewtAbsTol +
+ * LambdaNewtRelTol and f within |y|·sqrt(NewtRelTol) + sqrt(NewtAbsTol), test-function
+ * derivatives by differences of LambdaPert.  On success y, er, ei and the first n rows of Phi
+ * ([J | df/dc], n + 1 columns) describe the located point and c the parameter values there;
+ * one mark per iteration on state (when not NULL): "." closer, "!" not closer.  Code 30 after
+ * more than MaxNewtSteps corrections, a doubling or a NaN of the distance. */
+int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state);
+/* biftype HOPF (critical eigenvalue complex, trans = an eigenvector of its real part) or
+ * SADDLE-NODE, with btype; sets every registered parameter to txb->c.  thedc and state are not
+ * used. */
+int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc, FILE *state);
+
+/* ---- continuation ---- */
+
+/* Follows a branch of equilibria of fcn (at time 0) while *c varies; *c must be registered
+ * exactly once (code 26).  y: a point near an equilibrium at the start value, which TXEquiPoint
+ * corrects and which is the first point written; on return y and *c hold the last point
+ * computed.  *dc: the signed first step, the Euclidean length of the predicted move of the
+ * state; it is adapted within [NewtRelTol |dc| + NewtAbsTol, |dc|], changes sign after each
+ * fold, and a step that is 0 or not finite is code 29.  A change in the number of stable
+ * eigenvalues or a fold is located (TXLocateEquiBif) and classified (TXCheckEquiBif);
+ * nrbif > 0 returns 1 after that many, with *c back at the point that revealed the last one
+ * (which stays in the record); nrbif 0 runs MaxContSteps passes (at least one), nrbif < 0 one.
+ * A failed location (code 30) rejects the pass and halves the step.  mode selects outputs taking variable arguments in
+ * this order: 1 FILE *state (progress marks, TXStateOutput of each point, TXStateBifOutput of
+ * each bifurcation), 2 FILE *path (TXPathOutput of each point and bifurcation), 4 output_t
+ * UserOutput then FILE *user (UserOutput(tx, user) after each point and bifurcation, which
+ * reads the record tx->txb).  A bit whose stream or UserOutput is NULL counts as clear.  A
+ * trace goes to standard output.  The record is created (and kept) when tx has none; one made
+ * for a smaller order or nparam is code 28.  A corrector distance that is not a number counts
+ * as no convergence; halving the step below NewtRelTol |dc| + NewtAbsTol, to 0, or until it
+ * no longer moves the predicted point is code 29. */
+int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif, int mode, ...);
 
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 

@@ -215,6 +215,7 @@ extern "C" int TXVarCloseTraxis(Traxis tx) {
 
 extern "C" int TXVarStep(Traxis tx, double *t0, double *y, double **Phi) {
     TX_ENTER(tx, "TXVarStep");
+    TX_REQUIRE_RHS(tx, "TXVarStep");
     const Traxis sub = tx->TX;
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarStep");
     const Layout L = layout(tx);
@@ -235,6 +236,7 @@ extern "C" int TXVarStep(Traxis tx, double *t0, double *y, double **Phi) {
 
 extern "C" int TXVarIntegrate(Traxis tx, double *t0, double t1, double *y, double **Phi) {
     TX_ENTER(tx, "TXVarIntegrate");
+    TX_REQUIRE_RHS(tx, "TXVarIntegrate");
     const Traxis sub = tx->TX;
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarIntegrate");
     double t = *t0;
@@ -267,6 +269,7 @@ extern "C" int TXVarIntegrate(Traxis tx, double *t0, double t1, double *y, doubl
 
 extern "C" int TXVarInterpolate(Traxis tx, double t, double *y, double **Phi) {
     TX_ENTER(tx, "TXVarInterpolate");
+    TX_REQUIRE_RHS(tx, "TXVarInterpolate");
     const Traxis sub = tx->TX;
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarInterpolate");
     if (!sub->StepTaken) return TX_FAIL(tx, TX_ERR_NO_STEP_TAKEN, "TXVarInterpolate");
@@ -279,6 +282,7 @@ extern "C" int TXVarInterpolate(Traxis tx, double t, double *y, double **Phi) {
 
 extern "C" int TXVarPoincareStep(Traxis tx, double *t, double *y, double **Phi) {
     TX_ENTER(tx, "TXVarPoincareStep");
+    TX_REQUIRE_RHS(tx, "TXVarPoincareStep");
     if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarPoincareStep");
     // No correction of Phi for the time shift to the section is applied.
     return tx::detail::poincare_search(

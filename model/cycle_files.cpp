@@ -26,7 +26,7 @@ void readStateFile(void) {
     bool seed_read = false;
     tx::detail::ReadError err;
     if (!tx::detail::read_state("system.st", tx::detail::kCycleState, st, seed_read, err))
-        tx::detail::refuse(err.text);
+        tx::detail::refuse(err);
     for (int i = 0; i < kModelDim; ++i) {
         if (systemVariable) systemVariable[i] = st.var[i].value;
         std::strcpy(systemVariableName[i], st.var[i].name);
@@ -40,12 +40,12 @@ void readStateFile(void) {
 void readParamFile(void) {
     constexpr const char *kPath = "param.slc";
     std::FILE *in = std::fopen(kPath, "r");
-    if (!in) tx::detail::refuse(kRunCycle.process_open_error);
+    if (!in) tx::detail::refuse_open(kRunCycle.process_open_error, kPath);
     tx::detail::CycleSettings s{periodNumber, max_adjust, cycle_eps};
     tx::detail::ReadError err;
-    const bool ok = tx::detail::scan_cycle_settings(in, kPath, s, err);
+    const bool ok = tx::detail::scan_cycle_settings(in, kPath, s, err, stderr);
     std::fclose(in);
-    if (!ok) tx::detail::refuse(err.text);
+    if (!ok) tx::detail::refuse(err);
     periodNumber = s.period_number;
     max_adjust = s.max_adjust;
     cycle_eps = s.cycle_eps;

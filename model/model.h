@@ -11,9 +11,11 @@
  *     read_process_pairs(&kRunSpikes, names, values);   "param.isi", echoed
  *     force_on = num[3]; force_off = num[4];
  * run_lyapunov and run_sweep use Read_St_File and Load_Proc_Pars, run_cycle readStateFile and
- * readParamFile.  A reader that cannot open its file, meets a name longer than its buffer, or a
- * process file that runs short or holds a value that is not a number (or, in "param.slc", not an
- * int), prints a message naming the file to standard output and ends the process with status 1.
+ * readParamFile.  A reader ends the process with status 1 when it cannot open its file, meets a
+ * name longer than its buffer, a "system.st" that lacks one of the model's 3 "&var" or 5 "&par"
+ * records or their values, or a process file that runs short or holds a value that is not a
+ * number (or, in "param.slc", not an int).  It prints the program's message for the case, where
+ * there is one, to standard output, and one line "<program>: <file>: <reason>" to standard error.
  */
 #ifndef TX_MODEL_H
 #define TX_MODEL_H
@@ -65,7 +67,8 @@ extern const ModelProgram kRunSweep;
 extern const ModelProgram kRunCycle;
 extern const ModelProgram kRunNullclines;
 
-/* Sets lidum, force_on and force_off to the program's starting values; call first in main. */
+/* Sets lidum, force_on and force_off to the program's starting values, and the name the readers
+ * put before their messages on standard error; call first in main. */
 void model_program_start(const ModelProgram *prog);
 
 /* ---- state and parameter files ---- */
@@ -97,6 +100,8 @@ typedef struct StateFile {
     int nvar;
     int npar;
     int nnum;
+    unsigned char var_read[kModelDim];     /* 1 where the record's value was read */
+    unsigned char par_read[kModelParams];
 } StateFile;
 
 /* run_section, run_spikes, run_nullclines: fills *st from "system.st" with the program's formats,
@@ -118,7 +123,8 @@ void Load_Proc_Pars(const char *path, int n, char names[][kProcNameMax + 1], dou
 /* run_cycle: readStateFile reads "system.st" into systemVariable (3 doubles allocated by the
  * caller; values are skipped while it is NULL), the two name tables and par.  readParamFile reads
  * "param.slc" by key: "slc_periodicity" -> periodNumber, "slc_max_steps" -> max_adjust (both
- * truncated towards zero), "slc_eps" -> cycle_eps; other keys are ignored. */
+ * truncated towards zero), "slc_eps" -> cycle_eps; other keys, and known keys whose value is not
+ * a number, are ignored with a line on standard error that names them. */
 extern double *systemVariable;
 extern char systemVariableName[kModelDim][kCycleNameMax + 1];
 extern char systemParameterName[kModelParams][kCycleNameMax + 1];

@@ -1,5 +1,6 @@
 // What each program reads from "system.st" and its process file, and the start-up readers of
 // run_section, run_spikes and run_nullclines.
+#include <cerrno>
 #include <cstring>
 #include <iterator>
 
@@ -57,6 +58,15 @@ const StateFormat kNullclinesState = {kNullclinesRecords, std::size(kNullclinesR
                                       kStNameMax, kSingleZero, /*check_counts=*/false,
                                       /*keeps_seed=*/false, kDatafileError};
 
+namespace {
+const char *g_program_name = nullptr;
+}  // namespace
+
+const char *program_name() {
+    // Before model_program_start (in the tests) the name the process was started with.
+    return g_program_name ? g_program_name : program_invocation_short_name;
+}
+
 }  // namespace tx::detail
 
 extern "C" {
@@ -76,6 +86,7 @@ const ModelProgram kRunNullclines = {"run_nullclines", 0, -1.0, -1.0,
                                      &tx::detail::kNullclinesState, nullptr, 0, nullptr};
 
 void model_program_start(const ModelProgram *prog) {
+    tx::detail::g_program_name = prog->name;
     lidum = prog->initial_lidum;
     force_on = prog->initial_force_on;
     force_off = prog->initial_force_off;
@@ -88,7 +99,7 @@ void read_model_state(const ModelProgram *prog, StateFile *st) {
     for (int i = 0; i < kModelSettings; ++i) st->num[i] = num[i];
     bool seed_read = false;
     tx::detail::ReadError err;
-    if (!tx::detail::read_state("system.st", fmt, *st, seed_read, err)) tx::detail::refuse(err.text);
+    if (!tx::detail::read_state("system.st", fmt, *st, seed_read, err)) tx::detail::refuse(err);
     for (int i = 0; i < kModelParams; ++i) par[i] = st->par[i].value;
     for (int i = 0; i < kModelSettings; ++i) num[i] = st->num[i];
     if (fmt.keeps_seed && seed_read) lidum = st->msc[2];
@@ -97,12 +108,12 @@ void read_model_state(const ModelProgram *prog, StateFile *st) {
 void read_process_pairs(const ModelProgram *prog, char names[][kProcNameMax + 1], double *values) {
     if (!prog->process_file || prog->process_pairs <= 0) return;
     std::FILE *in = std::fopen(prog->process_file, "r");
-    if (!in) tx::detail::refuse(prog->process_open_error);
+    if (!in) tx::detail::refuse_open(prog->process_open_error, prog->process_file);
     tx::detail::ReadError err;
     const bool ok = tx::detail::scan_pairs(in, prog->process_file, prog->process_pairs, names,
                                            values, stdout, err);
     std::fclose(in);
-    if (!ok) tx::detail::refuse(err.text);
+    if (!ok) tx::detail::refuse(err);
 }
 
 }

@@ -16,7 +16,7 @@ void Read_St_File(const char *path) {
     bool seed_read = false;
     tx::detail::ReadError err;
     if (!tx::detail::read_state(path, tx::detail::kLyapunovState, st, seed_read, err))
-        tx::detail::refuse(err.text);
+        tx::detail::refuse(err);
     for (int i = 0; i < kModelDim; ++i) vars[i] = st.var[i];
     for (int i = 0; i < kModelParams; ++i) params[i] = st.par[i];
     for (int i = 0; i < kModelSettings; ++i) num[i] = st.num[i];
@@ -24,11 +24,11 @@ void Read_St_File(const char *path) {
 
 void Load_Proc_Pars(const char *path, int n, char names[][kProcNameMax + 1], double *values) {
     std::FILE *in = std::fopen(path, "r");
-    if (!in) tx::detail::refuse(kRunLyapunov.process_open_error);
+    if (!in) tx::detail::refuse_open(kRunLyapunov.process_open_error, path);
     tx::detail::ReadError err;
     const bool ok = tx::detail::scan_pairs(in, path, n, names, values, stdout, err);
     std::fclose(in);
-    if (!ok) tx::detail::refuse(err.text);
+    if (!ok) tx::detail::refuse(err);
 }
 
 }

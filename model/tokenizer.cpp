@@ -2,9 +2,12 @@
 // Numbers go through the C library's scanf conversions, so that partial numbers, "nan", hex
 // floats and the like are taken exactly as the stated formats take them.  Words are read here,
 // bounded by their buffers.
+#include <cerrno>
 #include <climits>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "detail/files.hpp"
 
@@ -136,6 +139,7 @@ void store(RecordKind kind, int index, const Fields &f, const StateFormat &fmt, 
             StVariable &v = st.var[index];
             put_name(f, v.name);
             put(f, 1, v.value);
+            if (f.read[1]) st.var_read[index] = 1;
             put(f, 2, v.extra[0]);
             put(f, 3, v.extra[1]);
             // Keeps every stored state component off zero, also when the value was not read.
@@ -146,6 +150,7 @@ void store(RecordKind kind, int index, const Fields &f, const StateFormat &fmt, 
             StParameter &p = st.par[index];
             put_name(f, p.name);
             put(f, 1, p.value);
+            if (f.read[1]) st.par_read[index] = 1;
             put(f, 2, p.extra);
             break;
         }
@@ -169,8 +174,35 @@ const RecordFormat *find(const StateFormat &fmt, const char *word) {
     return nullptr;
 }
 
-void set_error(ReadError &err, const char *text) {
-    std::snprintf(err.text, sizeof err.text, "%s", text);
+// What a state file lacks of the model's variables and parameters, as "&var 3, the value of
+// &par c"; empty when nothing.
+std::string missing_records(const StateFile &st) {
+    std::string list;
+    auto add = [&](const std::string &item) { list += (list.empty() ? "" : ", ") + item; };
+    for (int i = 0; i < kModelDim; ++i) {
+        if (i >= st.nvar)
+            add("&var " + std::to_string(i + 1));
+        else if (!st.var_read[i])
+            add(std::string("the value of &var ") + st.var[i].name);
+    }
+    for (int i = 0; i < kModelParams; ++i) {
+        if (i >= st.npar)
+            add("&par " + std::to_string(i + 1));
+        else if (!st.par_read[i])
+            add(std::string("the value of &par ") + st.par[i].name);
+    }
+    return list;
+}
+
+// The reason for a count that is not the model's; only surplus records need their own words.
+void count_reason(ReadError &err, const char *path, const char *keyword, int count, int model,
+                  const StateFile &st) {
+    if (count < model)
+        set_error(err, err.text, path, "missing %s (the model has %d variables and %d parameters)",
+                  missing_records(st).c_str(), kModelDim, kModelParams);
+    else
+        set_error(err, err.text, path, "%d %s records where the model has %d", count, keyword,
+                  model);
 }
 
 bool to_int(float x, int &out) {
@@ -203,9 +235,11 @@ bool scan_state(std::FILE *in, const char *file_name, const StateFormat &fmt, St
         const bool named = r->kind == RecordKind::Var || r->kind == RecordKind::Par;
         Fields f{};
         if (!read_record(in, *r, keep && named, fmt.name_max, f)) {
-            std::snprintf(err.text, sizeof err.text,
-                          "ERROR: %s name longer than %d characters in %s\n", r->keyword,
-                          fmt.name_max, file_name);
+            char text[sizeof err.text];
+            std::snprintf(text, sizeof text, "ERROR: %s name longer than %d characters in %s\n",
+                          r->keyword, fmt.name_max, file_name);
+            set_error(err, text, file_name, "%s name longer than %d characters", r->keyword,
+                      fmt.name_max);
             return false;
         }
         if (keep) store(r->kind, index, f, fmt, st, seed_read);
@@ -216,7 +250,7 @@ bool read_state(const char *path, const StateFormat &fmt, StateFile &st, bool &s
                 ReadError &err) {
     std::FILE *in = std::fopen(path, "r");
     if (!in) {
-        set_error(err, fmt.open_error);
+        set_error(err, fmt.open_error, path, "%s", std::strerror(errno));
         return false;
     }
     const bool ok = scan_state(in, path, fmt, st, seed_read, err);
@@ -224,13 +258,22 @@ bool read_state(const char *path, const StateFormat &fmt, StateFile &st, bool &s
     if (!ok) return false;
     if (fmt.check_counts) {
         if (st.nvar != kModelDim) {
-            set_error(err, "ERROR: SYS_DIM does not match st-file ");
+            std::snprintf(err.text, sizeof err.text, "ERROR: SYS_DIM does not match st-file ");
+            count_reason(err, path, "&var", st.nvar, kModelDim, st);
             return false;
         }
         if (st.npar != kModelParams) {
-            set_error(err, "ERROR: NO_PAR does not match st-file ");
+            std::snprintf(err.text, sizeof err.text, "ERROR: NO_PAR does not match st-file ");
+            count_reason(err, path, "&par", st.npar, kModelParams, st);
             return false;
         }
+    }
+    // Running on zeros for what is missing would look like a result.
+    const std::string missing = missing_records(st);
+    if (!missing.empty()) {
+        set_error(err, "", path, "missing %s (the model has %d variables and %d parameters)",
+                  missing.c_str(), kModelDim, kModelParams);
+        return false;
     }
     return true;
 }
@@ -241,20 +284,25 @@ bool scan_pairs(std::FILE *in, const char *file_name, int n, char (*names)[kProc
         const long len = read_word(in, names[i], kProcNameMax);
         float v = 0.0f;
         const int res = len < 0 ? EOF : std::fscanf(in, "%f", &v);
+        char text[sizeof err.text];
         if (res == EOF) {
-            std::snprintf(err.text, sizeof err.text, "ERROR: %s ends before pair %d of %d\n",
-                          file_name, i + 1, n);
+            std::snprintf(text, sizeof text, "ERROR: %s ends before pair %d of %d\n", file_name,
+                          i + 1, n);
+            set_error(err, text, file_name, "ends before pair %d of %d", i + 1, n);
             return false;
         }
         if (static_cast<std::size_t>(len) > kProcNameMax) {
-            std::snprintf(err.text, sizeof err.text,
+            std::snprintf(text, sizeof text,
                           "ERROR: name of pair %d longer than %d characters in %s\n", i + 1,
                           static_cast<int>(kProcNameMax), file_name);
+            set_error(err, text, file_name, "name of pair %d longer than %d characters", i + 1,
+                      static_cast<int>(kProcNameMax));
             return false;
         }
         if (res != 1) {
-            std::snprintf(err.text, sizeof err.text, "ERROR: value of %s in %s is not a number\n",
+            std::snprintf(text, sizeof text, "ERROR: value of %s in %s is not a number\n",
                           names[i], file_name);
+            set_error(err, text, file_name, "the value of %s is not a number", names[i]);
             return false;
         }
         values[i] = v;
@@ -263,35 +311,66 @@ bool scan_pairs(std::FILE *in, const char *file_name, int n, char (*names)[kProc
     return true;
 }
 
-bool scan_cycle_settings(std::FILE *in, const char *file_name, CycleSettings &s, ReadError &err) {
+bool scan_cycle_settings(std::FILE *in, const char *file_name, CycleSettings &s, ReadError &err,
+                         std::FILE *notes) {
     for (;;) {
         char key[kKeyMax + 1];
         const long len = read_word(in, key, kKeyMax);
         if (len < 0) return true;
         float v;
         const int res = std::fscanf(in, "%f", &v);
+        const bool long_key = static_cast<std::size_t>(len) > kKeyMax;
+        int *target = long_key                                 ? nullptr
+                      : std::strcmp(key, "slc_periodicity") == 0 ? &s.period_number
+                      : std::strcmp(key, "slc_max_steps") == 0   ? &s.max_adjust
+                                                                 : nullptr;
+        const bool known = target || (!long_key && std::strcmp(key, "slc_eps") == 0);
+        // A misspelt key would otherwise leave its setting silently at the default.
+        if (notes && !known)
+            std::fprintf(notes, "%s: %s: unknown key %s%s ignored\n", program_name(), file_name,
+                         key, long_key ? "..." : "");
+        else if (notes && res != 1)
+            std::fprintf(notes, "%s: %s: %s %s; ignored\n", program_name(), file_name, key,
+                         res == EOF ? "has no value" : "is not followed by a number");
         if (res == EOF) return true;  // a pair cut short by the end of the file
         // Not a number: nothing is assigned and the word is read as the next key.
-        if (res != 1 || static_cast<std::size_t>(len) > kKeyMax) continue;
-        int *target = std::strcmp(key, "slc_periodicity") == 0 ? &s.period_number
-                      : std::strcmp(key, "slc_max_steps") == 0 ? &s.max_adjust
-                                                                : nullptr;
+        if (res != 1 || !known) continue;
         if (target) {
             if (!to_int(v, *target)) {
-                std::snprintf(err.text, sizeof err.text, "ERROR: %s in %s is out of range\n", key,
+                char text[sizeof err.text];
+                std::snprintf(text, sizeof text, "ERROR: %s in %s is out of range\n", key,
                               file_name);
+                set_error(err, text, file_name, "%s %g is out of range", key,
+                          static_cast<double>(v));
                 return false;
             }
-        } else if (std::strcmp(key, "slc_eps") == 0) {
+        } else {
             s.cycle_eps = v;
         }
     }
 }
 
-void refuse(const char *text) {
-    std::fputs(text, stdout);
+void set_error(ReadError &err, const char *text, const char *file, const char *format, ...) {
+    if (text != err.text) std::snprintf(err.text, sizeof err.text, "%s", text);
+    const int n = std::snprintf(err.reason, sizeof err.reason, "%s: ", file);
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof err.reason) return;
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(err.reason + n, sizeof err.reason - static_cast<std::size_t>(n), format, args);
+    va_end(args);
+}
+
+void refuse(const ReadError &err) {
+    std::fputs(err.text, stdout);
     std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", program_name(), err.reason);
     std::exit(1);
+}
+
+void refuse_open(const char *message, const char *path) {
+    ReadError err;
+    set_error(err, message, path, "%s", std::strerror(errno));
+    refuse(err);
 }
 
 }  // namespace tx::detail

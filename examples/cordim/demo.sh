@@ -11,8 +11,9 @@ awk 'BEGIN { x = 0.1; y = 0.1
                xn = 1 - 1.4 * x * x + y; y = 0.3 * x; x = xn
                if (i >= 0) printf "%.9f %.9f\n", x, y } }' > henon.dat
 "$build/programs/run_cordim/run_cordim"
-cat dimout.dat
-awk 'NR == 3 { x0 = $1; y0 = $2 } NR == 8 { printf "slope between radii 1/4 and 1/128: %.3f\n", ($2 - y0) / ($1 - x0) }' dimout.dat
+echo "run_cordim: $(wc -l < dimout.dat) radii in dimout.dat;" \
+     "$(awk 'NR == 3 { x0 = $1; y0 = $2 } NR == 8 { printf "slope between radii 1/4 and 1/128: %.3f", ($2 - y0) / ($1 - x0) }' dimout.dat)" \
+     "(Grassberger and Procaccia found 1.21)"
 if command -v gnuplot >/dev/null 2>&1; then
   gnuplot <<'PLOT'
 set terminal pngcairo size 800,600 noenhanced
@@ -21,7 +22,7 @@ set title 'Correlation sum of the Henon attractor'
 set xlabel 'ln r'; set ylabel 'ln C(r)'; set key top left
 plot 'dimout.dat' using 1:2 with linespoints pointtype 7 title 'run_cordim'
 PLOT
-  echo "wrote cordim.png"
+  echo "plot: cordim.png"
 else
   echo "gnuplot is not installed: no plot"
 fi

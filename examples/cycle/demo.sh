@@ -6,12 +6,14 @@ build="$(cd "$1" && pwd)"; out="$(mkdir -p "$2" && cd "$2" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
 cp "$here/system.st" "$here/param.slc" "$out/"
 cd "$out"
-"$build/programs/run_cycle/run_cycle"
-cat out.slc
+"$build/programs/run_cycle/run_cycle" > run_cycle.log
 awk -F'\t' '/^[0-9]+:/ { print $2, $3 }' out.slc > multipliers.dat
+echo "run_cycle: period $(sed -n 2p out.slc), Floquet multipliers" \
+     "$(awk -F'\t' '/^[0-9]+:/ { printf "%s%s", sep, $2; sep = ", " }' out.slc)" \
+     "(out.slc, multy.slc; the trajectory in debug.txt)"
 
 if ! command -v gnuplot > /dev/null; then
-  echo "gnuplot is not installed: no plots (the tables are in $out)"
+  echo "gnuplot is not installed: no plots"
   exit 0
 fi
 gnuplot <<'PLOT'
@@ -38,4 +40,4 @@ set xrange [-1.5:1.5]; set yrange [-1.5:1.5]
 plot cos(t), sin(t) with lines title '|mu| = 1', \
      'multipliers.dat' using 1:2 with points pointtype 7 pointsize 2 title 'multipliers'
 PLOT
-echo "Plots: $out/cycle.png, $out/multipliers.png"
+echo "plots: cycle.png multipliers.png"

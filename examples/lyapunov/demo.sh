@@ -6,12 +6,12 @@ here="$(cd "$(dirname "$0")" && pwd)"
 exe="$build/programs/run_lyapunov/run_lyapunov"
 cp "$here/system.st" "$here/param.lce" "$out/"
 cd "$out"
-"$exe" 1 sweep.lce >/dev/null
-echo "single run (out.lce):"
-cat out.lce
-"$exe" 100 sweep.lce >/dev/null
-echo "sweep of a (sweep.lce: a, three exponents, dimension):"
-cat sweep.lce
+"$exe" 1 sweep.lce > run_lyapunov.log
+echo "run_lyapunov 1: $(tr -s ' \n' ' ' < out.lce | sed 's/^ //; s/ $//') (out.lce)"
+"$exe" 100 sweep.lce >> run_lyapunov.log
+echo "run_lyapunov 100: exponents and dimension for $(wc -l < sweep.lce) values of a" \
+     "from $(head -n 1 sweep.lce | cut -d' ' -f1) to $(tail -n 1 sweep.lce | cut -d' ' -f1)" \
+     "(sweep.lce)"
 if command -v gnuplot >/dev/null 2>&1; then
   gnuplot <<'PLOT'
 set terminal png size 900,600
@@ -31,5 +31,5 @@ unset multiplot
 PLOT
   echo "plot: lyapunov_sweep.png"
 else
-  echo "gnuplot not installed: no plot"
+  echo "gnuplot is not installed: no plot"
 fi

@@ -22,3 +22,10 @@
         }                                                                    \
         (tx)->ErrorCode = 0;                                                 \
     } while (0)
+
+// For operations that evaluate the right-hand side: a handle may be opened without one (the
+// variational sub-handle is), and calling through the null pointer would crash.
+#define TX_REQUIRE_RHS(tx, name)                                             \
+    do {                                                                     \
+        if (!(tx)->fcn) return TX_FAIL((tx), TX_ERR_NO_RHS, (name));         \
+    } while (0)

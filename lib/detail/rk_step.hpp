@@ -59,10 +59,10 @@ inline void rk_stages(Size n, double t, double h, const double *y0, double *yw, 
 }
 
 // Stages from tx->y0 at (t, h) into k rows 0-7 (row stride n); leaves y5, y6, abs_err and
-// returns the error norm over the first n components.  rhs(t, y, f) evaluates the right-hand
-// side.  n is the handle's order, except for the variational sub-handle, whose vectors are sized
-// for every registered parameter while only the active ones are integrated.  h must be positive
-// and finite, as rk_accepted_step ensures.
+// returns the error norm over the first n components, infinite when a stage or the estimate is
+// not finite.  rhs(t, y, f) evaluates the right-hand side.  n is the handle's order, except for
+// the variational sub-handle, whose vectors are sized for every registered parameter while only
+// the active ones are integrated.  h must be positive and finite, as rk_accepted_step ensures.
 template <class Size, class Rhs>
 double rk_attempt(Traxis tx, Size n, double t, double h, Rhs &&rhs) {
     using T = RungeKutta65;
@@ -76,11 +76,19 @@ double rk_attempt(Traxis tx, Size n, double t, double h, Rhs &&rhs) {
     const auto stages = std::make_integer_sequence<int, T::s>();
     rk_stages(n, t, h, y0, yw, k, rhs, stages);
 
+    // The error estimate is finite only if both solutions are, and they use every stage but
+    // stage 1, so these two tests see every value (NaN fails both comparisons).
+    const double *const k1 = k[1];
+    bool finite = true;
     for (int i = 0; i < n(); ++i) {
         y5[i] = y0[i] + h * weight_sum<T::b5>(k, i, stages);
         y6[i] = y0[i] + h * weight_sum<T::b6>(k, i, stages);
         abs_err[i] = std::fabs(y6[i] - y5[i]);
+        finite &= (abs_err[i] <= DBL_MAX) & (std::fabs(k1[i]) <= DBL_MAX);
     }
+    // A right-hand side that failed somewhere in the step fails the attempt whatever the
+    // tolerances: zero tolerances would otherwise accept it.
+    if (!finite) return INFINITY;
     const double rtol = tx->RelTol, atol = tx->AbsTol;
     if (atol == 0.0 && rtol == 0.0) return 0.0;
     double sum = 0.0;
@@ -98,7 +106,7 @@ double rk_attempt(Traxis tx, Size n, double t, double h, Rhs &&rhs) {
             sum += r * r;
             continue;
         }
-        const double r = e / s;  // NaN stays NaN
+        const double r = e / s;
         sum += r * r;
     }
     return std::sqrt(sum);

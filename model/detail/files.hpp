@@ -1,7 +1,7 @@
 // Readers of "system.st" and of the process parameter files.  One tokenizer serves every
 // program; what differs between programs (records, formats, limits, messages, checks) is data.
 // The scanners report instead of exiting, so that they can be driven by tests; the public
-// readers print the report to standard output and end the process with status 1.
+// readers print the report and end the process with status 1.
 #pragma once
 
 #include <cstdio>
@@ -40,14 +40,16 @@ extern const StateFormat kCycleState;       // run_cycle
 extern const StateFormat kNullclinesState;  // run_nullclines
 
 struct ReadError {
-    char text[256];
+    char text[256];    // for standard output: the program's message, or empty
+    char reason[384];  // for standard error: "<file>: <what is wrong>"
 };
 
 // Reads records from in into st; fields that are not read keep what st held.  seed_read tells
 // whether the "&msc" seed was read.  False, with err set, on a kept name longer than the limit.
 bool scan_state(std::FILE *in, const char *file_name, const StateFormat &fmt, StateFile &st,
                 bool &seed_read, ReadError &err);
-// Opens path, scans it and checks the record counts where fmt asks for it.
+// Opens path, scans it, checks the record counts where fmt asks for it, and refuses a file that
+// lacks any of the model's 3 "&var" and 5 "&par" records or their values.
 bool read_state(const char *path, const StateFormat &fmt, StateFile &st, bool &seed_read,
                 ReadError &err);
 
@@ -62,9 +64,20 @@ struct CycleSettings {
     double cycle_eps;
 };
 // Pairs up to the end of the input, assigned by key; false on an integer setting out of range.
-bool scan_cycle_settings(std::FILE *in, const char *file_name, CycleSettings &s, ReadError &err);
+// Unknown keys, and known ones whose value is not a number, are named on notes unless it is null.
+bool scan_cycle_settings(std::FILE *in, const char *file_name, CycleSettings &s, ReadError &err,
+                         std::FILE *notes);
 
-// Prints text to standard output and ends the process with status 1.
-[[noreturn]] void refuse(const char *text);
+// Sets both texts of err; the reason is "<file>: <what is wrong>".
+void set_error(ReadError &err, const char *text, const char *file, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+// Ends the process with status 1 after err.text on standard output and "<program>: <reason>" on
+// standard error.
+[[noreturn]] void refuse(const ReadError &err);
+// A reader's failure to open path: the program's message and the system's reason.
+[[noreturn]] void refuse_open(const char *message, const char *path);
+
+// The program named by model_program_start, for the lines on standard error.
+const char *program_name();
 
 }  // namespace tx::detail

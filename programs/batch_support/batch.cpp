@@ -1,21 +1,9 @@
 // Start-up checks and file handling shared by the batch programs.
 #include "batch.hpp"
 
-#include <cstdarg>
 #include <cstdlib>
 
 namespace txprog {
-
-void fail(const char *program, const char *format, ...) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s: ", program);
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stderr, format, args);
-    va_end(args);
-    std::fputc('\n', stderr);
-    std::exit(1);
-}
 
 const char *output_argument(int argc, char **argv, const char *program) {
     if (argc < 2) {
@@ -39,22 +27,8 @@ void read_inputs(const char *program, const ModelProgram *prog, BatchInputs &in)
     force_off = num[4];
 }
 
-std::FILE *open_outfile(const char *name) {
-    std::FILE *f = std::fopen(name, "w");
-    if (!f) {
-        std::printf("ERROR: could not open outfile..");
-        std::fflush(stdout);
-        std::exit(1);
-    }
-    return f;
-}
-
-void close_written(const char *program, std::FILE *f, const char *name, bool written) {
-    const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
-    const bool closed = std::fclose(f) == 0;
-    if (written && flushed && closed) return;
-    std::remove(name);
-    fail(program, "could not write %s", name);
+Output &open_outfile(const char *program, const char *name) {
+    return open_output(program, name, OutputMode::kReplace, "ERROR: could not open outfile..");
 }
 
 std::vector<Named> model_parameters(const StateFile &st) {

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "model.h"
+#include "output.hpp"
+#include "report.hpp"
 
 namespace txprog {
 
@@ -25,23 +27,16 @@ struct BatchInputs {
     double y[kModelDim];   // initial state
 };
 
-// Reads both files (echoing the process file), checks the run mode, and sets the model
-// globals for the run: seed, parameters, settings and the forcing times.
+// Reads both files (echoing the process file), checks that "system.st" is complete and the run
+// mode, and sets the model globals for the run: seed, parameters, settings and forcing times.
 void read_inputs(const char *program, const ModelProgram *prog, BatchInputs &in);
-
-// "<program>: <message>" on standard error, then exit status 1.
-[[noreturn]] void fail(const char *program, const char *format, ...)
-    __attribute__((format(printf, 2, 3)));
 
 // The one required argument, the output file; without it a usage line and exit status 1.
 const char *output_argument(int argc, char **argv, const char *program);
 
-// Opens the output file for writing, or says so as the programs always have and exits 1.
-std::FILE *open_outfile(const char *name);
-
-// Closes a file written in full; a failed write removes it so that no truncated table is
-// left behind, then exits 1.
-void close_written(const char *program, std::FILE *f, const char *name, bool written);
+// Opens the table named on the command line; a failure is reported with the message the
+// programs have always printed, "ERROR: could not open outfile..", and the reason.
+Output &open_outfile(const char *program, const char *name);
 
 // The names and values of the model parameters of "system.st".
 std::vector<Named> model_parameters(const StateFile &st);

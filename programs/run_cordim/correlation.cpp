@@ -76,6 +76,11 @@ std::vector<double> halving_ladder(double largest, int length) {
 // squares of float differences stay far above the double underflow.
 void count_pairs_once(const PointSet &points, double largest, int nradii,
                       std::int64_t *counts) {
+    count_pairs_once(points, largest, nradii, counts, nullptr);
+}
+
+void count_pairs_once(const PointSet &points, double largest, int nradii, std::int64_t *counts,
+                      const std::function<void(int)> &each_reference) {
     constexpr std::uint64_t kMantissa = (std::uint64_t{1} << 52) - 1;
     const std::uint64_t bits_largest = bits_of(largest);
     const std::int64_t exp_largest = static_cast<std::int64_t>(bits_largest >> 52);
@@ -88,6 +93,7 @@ void count_pairs_once(const PointSet &points, double largest, int nradii,
     std::array<double, kBlock> dist;
     std::array<int, kBlock> bin;
     for (int a = 0; a < points.n; a += kReferenceSpacing) {
+        if (each_reference) each_reference(a);
         for (int b0 = 0; b0 < points.n; b0 += kBlock) {
             const int len = std::min(kBlock, points.n - b0);
             block_distances(points, a, b0, len, dist.data());

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace correlation {
@@ -34,6 +35,9 @@ std::vector<double> halving_ladder(double largest, int length);
 // power of two.  Both give the same numbers; the per-radius form is the plain definition, which
 // forms every distance nradii times.
 void count_pairs_once(const PointSet &points, double largest, int nradii, std::int64_t *counts);
+// The same, calling each_reference(a) before the pairs of reference point a are counted.
+void count_pairs_once(const PointSet &points, double largest, int nradii, std::int64_t *counts,
+                      const std::function<void(int)> &each_reference);
 void count_pairs_per_radius(const PointSet &points, double largest, int nradii,
                             std::int64_t *counts);
 

@@ -5,7 +5,8 @@
 // down to the last one above the smallest, "dimout.dat" gets ln r and ln C(r), where C(r) counts
 // the ordered pairs (every hundredth point, any point) within r, divided by N^2.  The slope of
 // ln C against ln r estimates the dimension.  Bad input ends the run with a message on standard
-// error and status 1 before "dimout.dat" is touched.
+// error and status 1 before "dimout.dat" is opened; the table replaces the earlier one only
+// when it is complete.
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -17,9 +18,12 @@
 #include <vector>
 
 #include "correlation.hpp"
+#include "output.hpp"
+#include "progress.hpp"
 
 namespace {
 
+constexpr const char *kProgram = "run_cordim";
 constexpr const char *kParFile = "par.dat";
 constexpr const char *kOutFile = "dimout.dat";
 constexpr int kMaxName = 4095;
@@ -115,9 +119,8 @@ int read_points(const std::string &file, correlation::PointSet &points) {
     return 1;
 }
 
-// Fills sums[0 ... m-1] and settings[kRadii] = m.
-int cordim(const std::string &file, double *settings, float *sums) {
-    correlation::PointSet points;
+// The first N points of the file, each coordinate rescaled to [0, 1].
+int load_points(const std::string &file, const double *settings, correlation::PointSet &points) {
     points.n = static_cast<int>(settings[kPoints]);
     points.d = static_cast<int>(settings[kDims]);
     if (!read_points(file, points)) return 0;
@@ -125,29 +128,32 @@ int cordim(const std::string &file, double *settings, float *sums) {
     if (flat >= 0)
         return fail(file, "coordinate " + std::to_string(flat) +
                               " has the same value in every point and cannot be rescaled");
-
-    const int m = correlation::ladder_length(settings[kLargest], settings[kSmallest]);
-    std::int64_t counts[correlation::kMaxRadii];
-    correlation::count_pairs_once(points, settings[kLargest], m, counts);
-    for (int i = 0; i < m; ++i) sums[i] = correlation::log_correlation_sum(counts[i], points.n);
-    settings[kRadii] = m;
     return 1;
 }
 
+// Fills sums[0 ... m-1] and settings[kRadii] = m.
+void cordim(const correlation::PointSet &points, double *settings, float *sums) {
+    int reference = 0;
+    txprog::Progress progress(kProgram, [&] {
+        return "counting the pairs of point " + std::to_string(reference + 1) +
+               " of " + std::to_string(points.n);
+    });
+    const int m = correlation::ladder_length(settings[kLargest], settings[kSmallest]);
+    std::int64_t counts[correlation::kMaxRadii];
+    correlation::count_pairs_once(points, settings[kLargest], m, counts, [&](int a) {
+        reference = a;
+        progress.poll();
+    });
+    for (int i = 0; i < m; ++i) sums[i] = correlation::log_correlation_sum(counts[i], points.n);
+    settings[kRadii] = m;
+}
+
 // The radius written is single precision, halved from the largest one line by line.
-int write_table(const double *settings, const float *sums) {
-    std::FILE *f = std::fopen(kOutFile, "w");
-    if (!f) return fail(kOutFile, std::string("cannot create: ") + std::strerror(errno));
+void write_table(std::FILE *f, const double *settings, const float *sums) {
     float r = static_cast<float>(settings[kLargest]);
     for (int i = 0; i < static_cast<int>(settings[kRadii]); ++i, r /= 2)
         std::fprintf(f, " %2.15f %2.15f \n", std::log(static_cast<double>(r)),
                      static_cast<double>(sums[i]));
-    const bool written = !std::ferror(f);
-    if (std::fclose(f) != 0 || !written) {
-        std::remove(kOutFile);  // a cut-short table must not pass for a finished one
-        return fail(kOutFile, "could not be written completely");
-    }
-    return 1;
 }
 
 }  // namespace
@@ -156,8 +162,12 @@ int main() {
     double settings[kSettingCount] = {};
     float sums[correlation::kMaxRadii] = {};
     std::string point_file;
-    if (!read_settings(point_file, settings)) return 1;
-    if (!cordim(point_file, settings, sums)) return 1;
-    if (!write_table(settings, sums)) return 1;
+    correlation::PointSet points;
+    if (!read_settings(point_file, settings) || !load_points(point_file, settings, points))
+        return 1;
+    txprog::Output &table = txprog::open_output(kProgram, kOutFile);
+    cordim(points, settings, sums);
+    write_table(table.stream(), settings, sums);
+    txprog::commit_outputs();
     return 0;
 }

@@ -2,14 +2,13 @@
 #include "cycle.h"
 
 #include <array>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "batch.hpp"
 #include "model.h"
+#include "progress.hpp"
 
 Traxis traxis = nullptr;
 
@@ -34,10 +33,34 @@ constexpr const char *kResultFile = "out.slc";
 constexpr const char *kMultiplierFile = "multy.slc";
 constexpr const char *kDebugFile = "debug.txt";
 
+// Opened once the inputs are checked; committed when the run succeeds.
+txprog::Output *g_debug = nullptr;
+txprog::Output *g_multipliers = nullptr;
+
+// How far the run has come, for the progress lines.
+struct Watch {
+    const char *stage = "transient";
+    const double *t = nullptr;
+    int pass = 0;
+} g_watch;
+
+txprog::Progress &progress() {
+    static txprog::Progress p(kProgram, [] {
+        char text[128];
+        std::snprintf(text, sizeof text, "%s, t = %g, %d adjustment passes", g_watch.stage,
+                      g_watch.t ? *g_watch.t : 0.0, g_watch.pass);
+        return std::string(text);
+    });
+    return p;
+}
+
 // Steps until the trajectory crosses x = 0 (either direction).
 bool take_crossing(double *t) {
-    for (long k = 0; k < kMaxStepsPerCrossing; ++k)
+    g_watch.t = t;
+    for (long k = 0; k < kMaxStepsPerCrossing; ++k) {
+        progress().poll();
         if (TXPoincareStep(traxis, t, systemVariable)) return true;
+    }
     std::fprintf(stderr, "%s: the orbit did not reach the section x = 0 within %ld steps\n",
                  kProgram, kMaxStepsPerCrossing);
     return false;
@@ -65,38 +88,34 @@ struct Monodromy {
     double **get() { return rows.data(); }
 };
 
-std::FILE *open_for_writing(const char *name) {
-    std::FILE *f = std::fopen(name, "w");
-    if (!f) fail(kProgram, "could not open %s for writing: %s", name, std::strerror(errno));
-    return f;
-}
-
-// Stage message: the next stage overwrites it, so a run that ends inside a stage leaves it.
+// Stage message: out.slc says which stage a run that ends inside it was in.  It is the one
+// output that a failed run replaces, whole, since this is how the failure is reported there.
 void announce(const char *message) {
-    std::FILE *f = open_for_writing(kResultFile);
-    txprog::close_written(kProgram, f, kResultFile, std::fputs(message, f) >= 0);
+    txprog::Output &f = txprog::open_output(kProgram, kResultFile);
+    std::fputs(message, f.stream());
+    f.commit();
 }
 
 void write_debug_trajectory(double *t) {
-    std::FILE *debug = open_for_writing(kDebugFile);
-    bool written = true;
+    std::FILE *debug = g_debug->stream();
+    g_watch.t = t;
     TXIntegrate(traxis, t, *t + kTransient, systemVariable);
+    g_watch.stage = "sampling debug.txt";
     for (int i = 0; i < kDebugSamples; ++i) {
+        progress().poll();
         TXIntegrate(traxis, t, *t + kDebugInterval, systemVariable);
-        written &= std::fprintf(debug, "%lf %lf %lf\n", systemVariable[0], systemVariable[1],
-                                systemVariable[2]) >= 0;
+        std::fprintf(debug, "%lf %lf %lf\n", systemVariable[0], systemVariable[1],
+                     systemVariable[2]);
     }
-    txprog::close_written(kProgram, debug, kDebugFile, written);
 }
 
 void write_result(double period, const double *er, const double *ei) {
-    std::FILE *out = open_for_writing(kResultFile);
-    bool written = std::fprintf(out, "# period time\n%lf\n", period) >= 0;
-    written &= std::fprintf(out, "# multipliers\n\tRe\t\tIm \t\tMod \n") >= 0;
+    std::FILE *out = txprog::open_output(kProgram, kResultFile).stream();
+    std::fprintf(out, "# period time\n%lf\n", period);
+    std::fprintf(out, "# multipliers\n\tRe\t\tIm \t\tMod \n");
     for (int i = 0; i < kDim; ++i)
-        written &= std::fprintf(out, "%d:\t%lf\t%lf\t%lf\n", i, er[i], ei[i],
-                                std::sqrt(er[i] * er[i] + ei[i] * ei[i])) >= 0;
-    txprog::close_written(kProgram, out, kResultFile, written);
+        std::fprintf(out, "%d:\t%lf\t%lf\t%lf\n", i, er[i], ei[i],
+                     std::sqrt(er[i] * er[i] + ei[i] * ei[i]));
 }
 
 // Places a multiplier on a 100 x 100 grid, the vertical coordinate counted downwards.
@@ -104,13 +123,10 @@ int grid_column(double re) { return static_cast<int>(std::ceil(50.0 * (std::tanh
 int grid_row(double im) { return 100 - static_cast<int>(std::ceil(50.0 * (std::tanh(im) + 1.0))); }
 
 void write_multipliers(const double *er, const double *ei) {
-    std::FILE *out = open_for_writing(kMultiplierFile);
-    bool written = true;
-    for (int i = 0; i < kDim; ++i) written &= std::fprintf(out, "%f ", systemVariable[i]) >= 0;
-    written &= std::fprintf(out, "\n") >= 0;
-    for (int i = 0; i < kDim; ++i)
-        written &= std::fprintf(out, "%i %i \n ", grid_column(er[i]), grid_row(ei[i])) >= 0;
-    txprog::close_written(kProgram, out, kMultiplierFile, written);
+    std::FILE *out = g_multipliers->stream();
+    for (int i = 0; i < kDim; ++i) std::fprintf(out, "%f ", systemVariable[i]);
+    std::fprintf(out, "\n");
+    for (int i = 0; i < kDim; ++i) std::fprintf(out, "%i %i \n ", grid_column(er[i]), grid_row(ei[i]));
 }
 
 }  // namespace
@@ -125,8 +141,14 @@ void initFunction() {
     readStateFile();
     readParamFile();
     // Zero turns would make every point periodic with period 0.
-    if (periodNumber < 1) fail(kProgram, "param.slc: slc_periodicity must be at least 1");
+    if (periodNumber < 1)
+        fail(kProgram, "param.slc: slc_periodicity must be at least 1, not %d", periodNumber);
     if (std::isnan(cycle_eps)) fail(kProgram, "param.slc: slc_eps is not a number");
+
+    g_debug = &txprog::open_output(kProgram, kDebugFile);
+    g_multipliers = &txprog::open_output(kProgram, kMultiplierFile);
+    // out.slc is written stage by stage; this finds an unwritable one before the work.
+    txprog::open_output(kProgram, kResultFile).discard();
 }
 
 int adjustInitialConditions(int max, double eps) {
@@ -145,6 +167,7 @@ int adjustInitialConditions(int max, double eps) {
         }
         d = std::sqrt(sum);
         ++passes;
+        g_watch.pass = passes;
         if (passes > max) return 0;
     }
     return 1;
@@ -157,9 +180,13 @@ int processFunction() {
 
     write_debug_trajectory(&t);
 
+    g_watch.stage = "adjusting the initial conditions";
     if (!adjustInitialConditions(max_adjust, cycle_eps)) {
         announce("ERROR: Can't adjust initial conditions for given pricision within given number "
                  "of steps!\n");
+        txprog::note(kProgram, "param.slc: the orbit did not close to within slc_eps = %g over "
+                     "%d turns in slc_max_steps = %d passes; out.slc says so", cycle_eps,
+                     periodNumber, max_adjust);
         return 1;
     }
 
@@ -167,18 +194,21 @@ int processFunction() {
     std::snprintf(message, sizeof message, "ERROR: Can't locate a %d-periodic limit cycle!\n",
                   periodNumber);
     announce(message);
+    g_watch.stage = "measuring the period";
     const double start = t;
     if (!take_turns(&t)) return 1;
     const double period = t - start;
 
     phi.reset();
     announce("ERROR: Can't calculate the Floque multipliers\n");
+    g_watch.stage = "computing the Floquet multipliers";
     TXVarIntegrate(traxis, &t, t + period, systemVariable, phi.get());
     TXEigen(traxis, kDim, phi.get(), er, ei);
     SORTEIG(er, ei, kDim);  // the multiplier along the flow goes last
 
     write_result(period, er, ei);
     write_multipliers(er, ei);
+    txprog::commit_outputs();
     return 0;
 }
 

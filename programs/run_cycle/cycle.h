@@ -6,12 +6,13 @@
 
 extern Traxis traxis;
 
-// Opens the handle and its variational sub-handle, sets the section, reads "system.st" and
-// "param.slc" (a missing file ends the process with status 1).
+// Opens the handle and its variational sub-handle, sets the section, reads and checks
+// "system.st" and "param.slc", and opens the outputs (a failure ends the process with status 1).
 void initFunction();
 // Runs the analysis and writes "debug.txt", "out.slc" and "multy.slc".  Returns the exit
-// status: 0 on success, 1 when the cycle was not found ("out.slc" then names the stage that
-// failed).  A file that cannot be written ends the process with a message and status 1.
+// status: 0 on success, 1 when the cycle was not found.  A run that fails leaves the files as
+// they were, except "out.slc", which then names the stage that failed.  A file that cannot be
+// written ends the process with a message and status 1.
 int processFunction();
 void exitFunction();
 // Iterates the return map over periodNumber turns until two returns lie within eps of each

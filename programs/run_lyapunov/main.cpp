@@ -1,15 +1,19 @@
 // run_lyapunov mode file: the Lyapunov spectrum of the model, sorted, with the Lyapunov dimension
 // when "param.lce" asks for it.  Mode 1 or less computes it once into "out.lce"; mode 2 computes
 // nothing; mode 100 sweeps one parameter into file after emptying it, any other mode appends the
-// sweep's lines to file.  The sweep continues the trajectory from one value to the next.
+// sweep's lines to file.  The sweep continues the trajectory from one value to the next.  The
+// file written is complete or, after a failure, as it was.
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "batch.hpp"
-#include "model.h"
-#include "settings.hpp"
 #include "lyap_spectrum.hpp"
+#include "model.h"
+#include "progress.hpp"
+#include "settings.hpp"
 #include "tx.h"
 
 namespace {
@@ -21,10 +25,14 @@ using txprog::fail;
 
 constexpr int kSingleRun = 1, kNoRun = 2, kEmptyingSweep = 100;
 
-// As atoi: a non-numeric argument is 0; out-of-range values are clamped instead of undefined.
+// A whole number, as the mode always is; "abc" used to run silently as mode 0.
 int mode_argument(const char *text) {
-    const long v = std::strtol(text, nullptr, 10);
-    return v < INT_MIN ? INT_MIN : v > INT_MAX ? INT_MAX : static_cast<int>(v);
+    errno = 0;
+    char *end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || v < INT_MIN || v > INT_MAX)
+        fail(kProgram, "mode: must be a whole number, not '%s'", text);
+    return static_cast<int>(v);
 }
 
 struct Trajectory {
@@ -33,8 +41,35 @@ struct Trajectory {
     double y[kModelDim];
 };
 
+// What the progress line tells: TXLyapCalc runs long in one call, so the right-hand side is
+// where the run can be watched.
+struct Watch {
+    txprog::Progress *progress = nullptr;
+    double t = 0.0;            // of the latest right-hand-side evaluation
+    double t_end = 0.0;        // where the current computation ends
+    int parameter = 0;
+    int value_index = 0;       // of the sweep; 0 in a single run
+} g_watch;
+
+void watched_model(double t, double *y, double *dydt) {
+    model(t, y, dydt);
+    g_watch.t = t;
+    g_watch.progress->poll();
+}
+
+std::string describe() {
+    char sweep[48] = "";
+    if (g_watch.value_index > 0)
+        std::snprintf(sweep, sizeof sweep, " (value %d of the sweep)", g_watch.value_index);
+    char text[192];
+    std::snprintf(text, sizeof text, "%s = %g%s, t = %g of %g", params[g_watch.parameter].name,
+                  par[g_watch.parameter], sweep, g_watch.t, g_watch.t_end);
+    return text;
+}
+
 // Exponents from the current state onwards; a library failure ends the program with its report.
 Spectrum compute(Trajectory &run, const Settings &s, double *exponents) {
+    g_watch.t_end = run.t + static_cast<double>(s.trans_steps + s.lyap_steps) * s.lyap_dt;
     TXLyapCalc(run.tx, &run.t, run.y, s.eps, s.lyap_dt, s.trans_steps, s.lyap_steps, exponents,
                s.computed);
     txlyap::sort_descending(exponents, s.computed);
@@ -43,32 +78,20 @@ Spectrum compute(Trajectory &run, const Settings &s, double *exponents) {
     return {exponents, s.written, s.with_dimension, dimension};
 }
 
-void single_run(Trajectory &run, const Settings &s) {
-    const char *const name = "out.lce";
-    std::FILE *out = std::fopen(name, "w");
-    if (!out) fail(kProgram, "cannot open %s for writing", name);
+void single_run(Trajectory &run, const Settings &s, std::FILE *out) {
     double exponents[kModelDim];
     const Spectrum spectrum = compute(run, s, exponents);
-    const bool ok = txlyap::write_single(out, params[s.parameter].name, par[s.parameter], spectrum);
-    txprog::close_written(kProgram, out, name, ok);  // a failed write leaves no file behind
+    txlyap::write_single(out, params[s.parameter].name, par[s.parameter], spectrum);
 }
 
-// One line per value, appended and closed at once so that the file can be read meanwhile.
-void sweep(Trajectory &run, const Settings &s, const char *file, bool emptied) {
-    txlyap::check_increment(s);
-    if (emptied) {
-        std::FILE *f = std::fopen(file, "w");
-        if (!f || std::fclose(f) != 0) fail(kProgram, "cannot open %s for writing", file);
-    }
+void sweep(Trajectory &run, const Settings &s, std::FILE *out) {
     double exponents[kModelDim];
     for (double p = par[s.parameter]; p <= s.sweep_end;) {
         par[s.parameter] = p;
+        ++g_watch.value_index;
         const Spectrum spectrum = compute(run, s, exponents);
-        std::FILE *out = std::fopen(file, "a");
-        if (!out) fail(kProgram, "cannot open %s for appending", file);
-        const bool ok = txlyap::write_sweep_line(out, p, spectrum);
-        if (std::fclose(out) != 0 || !ok) fail(kProgram, "cannot write %s", file);
-        // An increment below the rounding of p would append the same value for ever.
+        txlyap::write_sweep_line(out, p, spectrum);
+        // check_sweep rules this out; kept so that no rounding can make the loop endless.
         const double next = p + s.increment;
         if (next == p)
             fail(kProgram, "param.lce: the sweep increment (value 8) is too small to move %g on",
@@ -100,13 +123,29 @@ int main(int argc, char **argv) {
     Load_Proc_Pars("param.lce", txlyap::kProcessValues, names, values);
     const Settings settings = txlyap::checked_settings(values);
     if (mode == kNoRun) return 0;
+    const bool single = mode <= kSingleRun;
+    if (!single) {
+        txlyap::check_sweep(settings, par[settings.parameter]);
+        // A sweep that starts beyond its end appends nothing and creates no file.
+        const bool empty = !(par[settings.parameter] <= settings.sweep_end);
+        if (empty && mode != kEmptyingSweep) return 0;
+    }
 
-    run.tx = TXOpenTraxis(model, kModelDim, 1e-6, 0.001);
+    txprog::Output &out =
+        single ? txprog::open_output(kProgram, "out.lce")
+               : txprog::open_output(kProgram, file,
+                                     mode == kEmptyingSweep ? txprog::OutputMode::kReplace
+                                                            : txprog::OutputMode::kAppend);
+    txprog::Progress progress(kProgram, describe);
+    g_watch.progress = &progress;
+    g_watch.parameter = settings.parameter;
+    run.tx = TXOpenTraxis(watched_model, kModelDim, 1e-6, 0.001);
     TXSetCut(run.tx, cutfun, 1e-6);  // set as the other programs do; not used here
-    if (mode <= kSingleRun)
-        single_run(run, settings);
+    if (single)
+        single_run(run, settings, out.stream());
     else
-        sweep(run, settings, file, mode == kEmptyingSweep);
+        sweep(run, settings, out.stream());
     TXCloseTraxis(run.tx);
+    txprog::commit_outputs();
     return 0;
 }

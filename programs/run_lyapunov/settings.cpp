@@ -51,10 +51,19 @@ Settings checked_settings(const double *values) {
     return s;
 }
 
-void check_increment(const Settings &s) {
+void check_sweep(const Settings &s, double start) {
+    // NaN would end the sweep at once with nothing written, infinity never.
+    if (!std::isfinite(s.sweep_end))
+        fail(kProgram, "param.lce: the last value of the sweep (value 7) must be finite, not %g",
+             s.sweep_end);
     if (!(s.increment > 0.0))
         fail(kProgram, "param.lce: the sweep increment (value 8) must be positive, not %g",
              s.increment);
+    // Below half the spacing of the doubles near the largest value the sweep would stand still.
+    const double largest = std::fmax(std::fabs(start), std::fabs(s.sweep_end));
+    if (start <= s.sweep_end && largest + s.increment == largest)
+        fail(kProgram, "param.lce: the sweep increment (value 8) is too small to move %g on",
+             largest);
 }
 
 }  // namespace txlyap

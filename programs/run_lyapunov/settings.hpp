@@ -22,8 +22,9 @@ struct Settings {
 // Ends the program with a message naming the value and status 1 on a value that cannot work.
 Settings checked_settings(const double *values);
 
-// Ends the program unless the sweep advances.
-void check_increment(const Settings &s);
+// Ends the program unless a sweep from start can reach its end: a finite end, and an increment
+// that moves every value up to it.
+void check_sweep(const Settings &s, double start);
 
 constexpr const char *kProgram = "run_lyapunov";
 

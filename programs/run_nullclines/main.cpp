@@ -8,6 +8,9 @@
 // "y_null.dat" (vertical variable).  Interpolated points are also printed as pixel pairs
 // "%i %i  " on one line of standard output for a WIDTH x HEIGHT canvas whose vertical axis runs
 // downwards; pairs of the horizontal variable are shifted left by twice the width.
+//
+// "system.st" is read and checked before the tables are opened, so that a bad input leaves the
+// tables of an earlier run as they were.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -98,12 +101,6 @@ void scan(const Window &w, const Canvas &c, double *y, std::FILE *x_null, std::F
     }
 }
 
-std::FILE *create(const char *name) {
-    std::FILE *f = std::fopen(name, "w");
-    if (!f) txprog::fail(kProgram, "cannot create %s: %s", name, std::strerror(errno));
-    return f;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -116,8 +113,6 @@ int main(int argc, char **argv) {
                      kMaxCanvas, argv[1], argv[2]);
 
     model_program_start(&kRunNullclines);
-    std::FILE *x_null = create("x_null.dat");
-    std::FILE *y_null = create("y_null.dat");
     StateFile st;
     read_model_state(&kRunNullclines, &st);
 
@@ -127,9 +122,12 @@ int main(int argc, char **argv) {
     if (!problem.empty()) txprog::fail(kProgram, "%s", problem.c_str());
     double y[kModelDim];
     for (int i = 0; i < kModelDim; ++i) y[i] = st.var[i].value;
+    std::FILE *x_null = txprog::open_output(kProgram, "x_null.dat").stream();
+    std::FILE *y_null = txprog::open_output(kProgram, "y_null.dat").stream();
     scan(window, canvas, y, x_null, y_null);
-    std::fflush(stdout);
-    txprog::close_written(kProgram, x_null, "x_null.dat", true);
-    txprog::close_written(kProgram, y_null, "y_null.dat", true);
+    // The pixel pairs are a result too: losing them is a failure.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        txprog::fail(kProgram, "standard output: %s", std::strerror(errno));
+    txprog::commit_outputs();
     return 0;
 }

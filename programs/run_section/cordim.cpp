@@ -2,7 +2,9 @@
 #include "cordim.hpp"
 
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace txprog {
@@ -13,15 +15,15 @@ constexpr int kDim = 3;
 
 using Coordinates = std::array<std::vector<float>, kDim>;  // coordinate-major
 
-std::string read_points(const char *path, int n, Coordinates &x) {
+std::string read_points(const char *path, const char *name, int n, Coordinates &x) {
     std::FILE *f = std::fopen(path, "r");
-    if (!f) return std::string("cannot open ") + path + " for reading";
+    if (!f) return std::string(name) + ": " + std::strerror(errno);
     for (auto &c : x) c.resize(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         for (int d = 0; d < kDim; ++d) {
             if (std::fscanf(f, "%f", &x[d][static_cast<std::size_t>(i)]) != 1) {
                 std::fclose(f);
-                return std::string(path) + " holds fewer than " + std::to_string(n) + " points";
+                return std::string(name) + " holds fewer than " + std::to_string(n) + " points";
             }
         }
     }
@@ -64,7 +66,8 @@ long long pairs_within(const Coordinates &x, int n, int spacing, double r) {
 
 }  // namespace
 
-Ladder cordim(const char *path, const LadderSettings &settings) {
+Ladder cordim(const char *path, const LadderSettings &settings, const char *shown_as) {
+    const char *name = shown_as ? shown_as : path;
     Ladder ladder;
     const int n = settings.points;
     if (n < 1) {
@@ -73,8 +76,8 @@ Ladder cordim(const char *path, const LadderSettings &settings) {
     }
     try {
         Coordinates x;
-        ladder.error = read_points(path, n, x);
-        if (ladder.error.empty()) ladder.error = rescale(path, x);
+        ladder.error = read_points(path, name, n, x);
+        if (ladder.error.empty()) ladder.error = rescale(name, x);
         if (!ladder.error.empty()) return ladder;
         const float pairs = static_cast<float>(static_cast<long long>(n) * n);
         for (double r = settings.largest; r > settings.smallest; r *= settings.ratio) {

@@ -23,8 +23,9 @@ struct Ladder {
 };
 
 // Reads N points of three coordinates from path, rescales each coordinate to [0, 1] and
-// counts, for each radius, the reference-point pairs no farther apart than it.
-Ladder cordim(const char *path, const LadderSettings &settings);
+// counts, for each radius, the reference-point pairs no farther apart than it.  Messages name
+// the file shown_as, when given, instead of path.
+Ladder cordim(const char *path, const LadderSettings &settings, const char *shown_as = nullptr);
 
 // One line per radius but the last: ln r, its sum, and the local slope towards the next.
 bool write_dimension_table(std::FILE *out, const Ladder &ladder, const LadderSettings &settings);

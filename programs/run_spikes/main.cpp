@@ -3,14 +3,17 @@
 //
 // The sampling loop ends after kMaxSampleSteps sample steps even when fewer intervals than
 // requested fell into the histogram range (a quiet trajectory would otherwise run forever), and
-// as soon as the observed variable is no longer finite; the table then holds what was counted
-// and the program exits with status 1.
+// as soon as the observed variable is no longer finite; the program then says how far it came
+// and exits with status 1, leaving outfile as it was.
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "batch.hpp"
 #include "isi_histogram.hpp"
 #include "launch.hpp"
 #include "model.h"
+#include "progress.hpp"
 #include "tx.h"
 
 namespace {
@@ -36,8 +39,10 @@ int observed_component(const double *v) {
 txprog::IsiSettings histogram_settings(const double *v) {
     for (int i = kUpper; i <= kWanted; ++i)
         if (!std::isfinite(v[i])) fail(kProgram, "param.isi: value %d is not a number", i + 1);
-    if (v[kLongest] == v[kShortest])
-        fail(kProgram, "param.isi: the histogram range (values 4 and 5) is empty");
+    // A reversed range would count no interval and run until the step limit.
+    if (!(v[kLongest] > v[kShortest]))
+        fail(kProgram, "param.isi: the upper edge of the histogram range (value 5, %g) must lie "
+             "above the lower edge (value 4, %g)", v[kLongest], v[kShortest]);
     if (!(v[kBins] >= 1 && v[kBins] <= kMaxBins))
         fail(kProgram, "param.isi: the number of bins (value 6) must lie in 1 ... %g", kMaxBins);
     txprog::IsiSettings s;
@@ -66,30 +71,36 @@ int main(int argc, char **argv) {
     double t = num[0];
     double *const y = in.y;
 
-    std::FILE *out = txprog::open_outfile(outname);
+    txprog::Output &out = txprog::open_outfile(kProgram, outname);
     Traxis tx = TXOpenTraxis(model, kModelDim, 1e-6, 0.001);
     TXSetCut(tx, cutfun, 1e-6);
     txprog::IsiHistogram hist(settings, y[k]);
     long steps = 0;
+    txprog::Progress progress(kProgram, [&] {
+        char text[160];
+        std::snprintf(text, sizeof text, "%d of %g intervals, t = %g after %ld sample steps",
+                      hist.count(), settings.wanted, t, steps);
+        return std::string(text);
+    });
     const bool complete = hist.fill(
         [&](double &now, double &v) {
             Belva_Integration_Step(mode, tx, &t, y, dt);
             ++steps;
+            progress.poll();
             now = t;
             v = y[k];
             return std::isfinite(v);
         },
         dt, kMaxSampleSteps);
-    const bool written =
-        txprog::write_isi_table(out, txprog::process_pairs(in.names, values, kSettings),
-                                txprog::model_parameters(in.st), hist);
-    TXCloseTraxis(tx);
-    txprog::close_written(kProgram, out, outname, written);
     if (!complete) {
         const char *why = steps == kMaxSampleSteps ? "stopped after" : "diverged within";
-        fail(kProgram, "%s %ld sample steps with %d of %g intervals; %s holds those", why, steps,
-             hist.count(), settings.wanted, outname);
+        fail(kProgram, "%s %ld sample steps with %d of %g intervals; %s is left as it was", why,
+             steps, hist.count(), settings.wanted, outname);
     }
+    txprog::write_isi_table(out.stream(), txprog::process_pairs(in.names, values, kSettings),
+                            txprog::model_parameters(in.st), hist);
+    TXCloseTraxis(tx);
+    txprog::commit_outputs();
     txprog::run_with_file(" ./bv_viewer.tcl ", outname, " i \n");
     return 0;
 }

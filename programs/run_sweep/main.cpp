@@ -12,18 +12,19 @@
 //
 // A value at which x stops firing must not stall the sweep: after kMaxSampleSteps (10^7) sample
 // steps without 100 spikes the line is written with the rates measured so far and standard error
-// says so.  Bad arguments and inputs end the run with a message and status 1, as do a library
-// failure (through the library's error report) and a state that is no longer finite.
+// says so.  Bad arguments and inputs end the run with a message and status 1 before OUTFILE is
+// opened; a library failure (through the library's error report) and a state that is no longer
+// finite end it later, with OUTFILE left as it was.
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <string>
 
 #include "batch.hpp"
 #include "model.h"
+#include "progress.hpp"
 #include "rate_counter.hpp"
 #include "tx.h"
 
@@ -68,14 +69,25 @@ std::string check_settings(const double *udf) {
         return "param.udf: the first and the end value must be finite";
     if (!(udf[kIncrement] > 0.0 && std::isfinite(udf[kIncrement])))
         return "param.udf: the increment must be positive";
+    // Below half the spacing of the doubles near the largest value the sweep would stand still.
+    const double start = udf[kFirst] - udf[kIncrement];
+    const double largest = std::fmax(std::fabs(start), std::fabs(udf[kEnd]));
+    if (start < udf[kEnd] && largest + udf[kIncrement] == largest) {
+        char text[96];
+        std::snprintf(text, sizeof text, "param.udf: the increment is too small to move %g on",
+                      largest);
+        return text;
+    }
     if (!(num[2] > 0.0 && std::isfinite(num[2])))
         return "system.st: the sample step (the third &num value) must be positive";
     return "";
 }
 
 // Counts spikes at one parameter value; false when the state left the finite numbers.
-bool measure(Traxis tx, int mode, double &t, double *y, RateCounter &x, RateCounter &v) {
+bool measure(Traxis tx, int mode, double &t, double *y, RateCounter &x, RateCounter &v,
+             txprog::Progress &progress) {
     for (long step = 0; x.count < kSpikesPerValue && step < kMaxSampleSteps; ++step) {
+        progress.poll();
         Belva_Integration_Step(mode, tx, &t, y, num[2]);
         if (!std::isfinite(y[0]) || !std::isfinite(y[1])) return false;
         x.spike_test(y[0], t);
@@ -114,15 +126,28 @@ int main(int argc, char **argv) {
     const int swept = static_cast<int>(udf[kIndex]);
 
     std::puts("opening outfile");
-    std::FILE *out = std::fopen(args.outfile, args.filemode == 0 ? "w" : "a");
-    if (!out) txprog::fail(kProgram, "cannot open %s: %s", args.outfile, std::strerror(errno));
+    txprog::Output &output = txprog::open_output(
+        kProgram, args.outfile,
+        args.filemode == 0 ? txprog::OutputMode::kReplace : txprog::OutputMode::kAppend);
+    std::FILE *out = output.stream();
     std::puts("....opened  ");
 
-    for (double p = udf[kFirst] - udf[kIncrement]; p < udf[kEnd];) {
+    double p = udf[kFirst] - udf[kIncrement];
+    int index = 0;
+    RateCounter x, v;
+    txprog::Progress progress(kProgram, [&] {
+        char text[160];
+        std::snprintf(text, sizeof text, "p = %f (value %d), %d of %d spikes of x, t = %g", p,
+                      index, x.count, kSpikesPerValue, t);
+        return std::string(text);
+    });
+    while (p < udf[kEnd]) {
         par[swept] = p;
-        RateCounter x, v;
+        ++index;
+        x = RateCounter{};
+        v = RateCounter{};
         std::printf("apar=%f \n", p);
-        if (!measure(tx, static_cast<int>(args.integration), t, y, x, v))
+        if (!measure(tx, static_cast<int>(args.integration), t, y, x, v, progress))
             txprog::fail(kProgram, "the state is no longer finite at t = %g; "
                          "a smaller sample step may help", t);
         if (x.count < kSpikesPerValue)
@@ -136,17 +161,13 @@ int main(int argc, char **argv) {
                                  ? std::numeric_limits<double>::quiet_NaN()
                                  : rate_x / rate_v;
         std::fprintf(out, "%f  %f  %f %f \n", p, rate_x, rate_v, ratio);
-        std::fflush(out);
         std::fflush(stdout);
         const double next = p + udf[kIncrement];
         if (next == p)
             txprog::fail(kProgram, "param.udf: the increment is too small to move %g on", p);
         p = next;
     }
-    // Appended lines are not removed on a failed write: earlier runs' lines are the user's.
-    const bool written = !std::ferror(out);
-    if (std::fclose(out) != 0 || !written)
-        txprog::fail(kProgram, "could not write %s completely", args.outfile);
+    txprog::commit_outputs();
     std::puts("DONE... ");
     TXCloseTraxis(tx);
     return 0;

@@ -42,6 +42,8 @@ TEST(BifRecord, NewRecordIsZeroedAndLaidOutWithoutOverlap) {
     EXPECT_EQ(b->steps, 0);
     EXPECT_EQ(b->indir, 0);
     EXPECT_STREQ(b->btype, "");
+    EXPECT_EQ(b->nparam, 2);  // the sizes it was made for
+    EXPECT_EQ(b->phidim, 6);
 
     // Every element of every vector and matrix row is distinct storage.
     std::set<const double *> cells;
@@ -51,10 +53,10 @@ TEST(BifRecord, NewRecordIsZeroedAndLaidOutWithoutOverlap) {
     add(b->y, 3);
     for (int i = 0; i < 6; ++i) add(b->Phi[i], 6);
     add(b->c, 2);
-    for (const double *v : {b->er, b->ei, b->trans, b->tang, b->intang, b->top, b->bot, b->left,
-                            b->right})
+    for (const double *v : {b->er, b->ei, b->trans, b->tang, b->top, b->bot, b->left, b->right})
         add(v, 3);
-    EXPECT_EQ(cells.size(), 10u * 3 + 36 + 2);
+    add(b->intang, 4);  // the path tangent with its parameter component
+    EXPECT_EQ(cells.size(), 10u * 3 + 1 + 36 + 2);
     tx->nparam = 0;
     EXPECT_EQ(TXDestroyBif(tx, b), 1);
 }

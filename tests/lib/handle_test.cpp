@@ -6,8 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "systems.hpp"
+#define TX_MATHERR  // the hook is tested here
 #include "tx.h"
+#include "systems.hpp"
 
 namespace {
 

@@ -1,4 +1,4 @@
-/* The public header used from C: open, integrate, read an error, close. */
+/* The public header used from C: open, integrate, read an error, close; the maths hook. */
 #include <math.h>
 #include <stdio.h>
 
@@ -31,6 +31,11 @@ int main(void) {
     CHECK(TXErrorTraxis(tx) == TX_ERR_NEGATIVE_STEP);
     CHECK(TXStrErrorTraxis(tx)[0] == 'N');
     CHECK(TXCloseTraxis(tx) == 1);
+    {
+        char name[] = "exp";
+        struct exception underflow = {4, name, -1000.0, 0.0, 0.0};
+        CHECK(matherr(&underflow) == 0); /* declared for C without any macro */
+    }
     printf("%d passed, %d failed\n", failures ? 0 : 1, failures ? 1 : 0);
     return failures ? 1 : 0;
 }

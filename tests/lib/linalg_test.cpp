@@ -116,18 +116,21 @@ TEST(LinZero, SolvesWellConditionedSystems) {
     }
 }
 
-TEST(LinZero, ZeroRowIsRefusedWithMatrixAndRightHandSideUnchanged) {
+TEST(LinZero, ZeroRowOrNonFiniteEntryIsRefusedWithMatrixAndRightHandSideUnchanged) {
     Handle tx;
-    Matrix a{{1.0, 2.0, 3.0}, {4.0, 5.0, 6.0}, {0.0, 0.0, 0.0}};
-    const Matrix before(a);
-    double b[3] = {1.0, 2.0, 3.0};
-    auto work = lin_work(3);
-    EXPECT_EQ(TXLinZero(tx, 3, a.ptr(), b, work.data()), 0);
-    EXPECT_EQ(TXErrorTraxis(tx), TX_ERR_SINGULAR);
-    EXPECT_EQ(a.data, before.data);
-    EXPECT_EQ(b[0], 1.0);
-    EXPECT_EQ(b[1], 2.0);
-    EXPECT_EQ(b[2], 3.0);
+    for (double last : {0.0, std::numeric_limits<double>::quiet_NaN(), HUGE_VAL}) {
+        Matrix a{{1.0, 2.0, 3.0}, {4.0, 5.0, 6.0}, {0.0, 0.0, last}};
+        const Matrix before(a);
+        double b[3] = {1.0, 2.0, 3.0};
+        auto work = lin_work(3);
+        EXPECT_EQ(TXLinZero(tx, 3, a.ptr(), b, work.data()), 0);
+        EXPECT_EQ(TXErrorTraxis(tx), TX_ERR_SINGULAR);
+        EXPECT_EQ(std::vector<double>(a.data.begin(), a.data.end() - 1),
+                  std::vector<double>(before.data.begin(), before.data.end() - 1));
+        EXPECT_EQ(b[0], 1.0);
+        EXPECT_EQ(b[1], 2.0);
+        EXPECT_EQ(b[2], 3.0);
+    }
 }
 
 TEST(LinZero, ZeroRowEndsTheProcessWithAReportByDefault) {
@@ -275,6 +278,56 @@ TEST(EigenVector, UnitLengthPositiveLastComponentAndAnEigenvector) {
         const double av = a[i][0] * ev[0] + a[i][1] * ev[1] + a[i][2] * ev[2];
         EXPECT_NEAR(av, lambda * ev[i], 1e-14);
     }
+}
+
+// Max-norm residual |A v - r v| / |A| of the vector TXEigenVector returns into v.
+double eigen_residual(const Matrix &a, double r, std::vector<double> &v, Traxis tx) {
+    const int n = a.rows;
+    Matrix work(a);
+    std::vector<double> ws(2 * n);
+    v.assign(n, 0.0);
+    EXPECT_EQ(TXEigenVector(tx, n, work.ptr(), r, v.data(), ws.data()), 1);
+    EXPECT_EQ(TXErrorTraxis(tx), 0);  // a success leaves no code behind
+    double norm = 0.0, res = 0.0, length = 0.0;
+    for (int i = 0; i < n; ++i) {
+        double row = 0.0, av = 0.0;
+        for (int j = 0; j < n; ++j) row += std::fabs(a[i][j]), av += a[i][j] * v[j];
+        norm = std::max(norm, row);
+        res = std::max(res, std::fabs(av - r * v[i]));
+        length += v[i] * v[i];
+    }
+    EXPECT_NEAR(length, 1.0, 1e-15);
+    return res / norm;
+}
+
+TEST(EigenVector, TrueEigenvectorForExactRepeatedAndDefectiveEigenvalues) {
+    Handle tx;
+    std::vector<double> v;
+    // A - 5I exactly singular; the eigenvector of 5 is e1, with a zero last component.
+    const Matrix jordan{{5.0, 1.0, 0.0}, {0.0, 5.0, 0.0}, {0.0, 0.0, 3.0}};
+    EXPECT_LT(eigen_residual(jordan, 5.0, v, tx), 1e-15);
+    EXPECT_EQ(v[0], 1.0);
+    // S J S^-1 with S = [[1,0,0],[1,1,0],[0,1,1]]: J = [[3,1,0],[0,3,0],[0,0,-1]] (eigenvector
+    // (1,1,0) of the defective 3) and J = diag(2, 2, 1).
+    const Matrix defective{{2.0, 1.0, 0.0}, {-1.0, 4.0, 0.0}, {-4.0, 4.0, -1.0}};
+    const Matrix repeated{{2.0, 0.0, 0.0}, {0.0, 2.0, 0.0}, {-1.0, 1.0, 1.0}};
+    for (const Matrix *a : {&defective, &repeated}) {
+        Matrix copy(*a);
+        double er[3], ei[3];
+        ASSERT_EQ(TXEigen(tx, 3, copy.ptr(), er, ei), 1);
+        for (int k = 0; k < 3; ++k)
+            for (double r : {er[k], std::round(er[k])})  // as computed, and exact
+                EXPECT_LT(eigen_residual(*a, r, v, tx), 1e-13) << "r=" << r;
+    }
+    // No report of an inner step either: a terminating handle used to end the process here.
+    Traxis loud = TXOpenTraxis(txtest::decay, 1, 1e-8, 0.01);
+    Matrix a(jordan);
+    double ev[3], ws[4];
+    EXPECT_EQ(TXEigenVector(loud, 3, a.ptr(), 5.0, ev, ws), 1);
+    TXCloseTraxis(loud);
+    Matrix bad{{1.0, 0.0}, {0.0, std::nan("")}};
+    EXPECT_EQ(TXEigenVector(tx, 2, bad.ptr(), 1.0, ev, ws), 0);
+    EXPECT_EQ(TXErrorTraxis(tx), TX_ERR_SINGULAR);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "owned_handle.hpp"
+#include "scratch.hpp"
 #include "tx.h"
 
 namespace {
@@ -92,7 +93,7 @@ std::string format_line(const std::vector<double> &values) {
 }
 
 TEST(LyapCalcFile, WritesEverySampthIntervalAndEndsLikeLyapCalc) {
-    const std::string path = ::testing::TempDir() + "lyap_progress.txt";
+    const std::string path = scratch_path("lyap_progress.txt");
     std::ofstream(path) << "left over from an earlier run\n";
 
     auto tx = open_quiet(diagonal, 3, 1e-10, 0.01);
@@ -129,7 +130,8 @@ TEST(LyapCalc, RefusalsLeaveTheirCode) {
     EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
     EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-6, 0.5, LONG_MAX, 2, exponents, 3), 0);
     EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
-    const std::string path = ::testing::TempDir() + "lyap_refused.txt";
+    const std::string path = scratch_path("lyap_refused.txt");
+    std::remove(path.c_str());
     EXPECT_EQ(TXLyapCalcFile(tx.get(), path.c_str(), &t, y, 1e-6, 0.5, 0, 1, exponents, 3, 0), 0);
     EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
     EXPECT_FALSE(std::ifstream(path).good());  // refused before the file is touched
@@ -139,6 +141,24 @@ TEST(LyapCalc, RefusalsLeaveTheirCode) {
     EXPECT_EQ(tx->ErrorCode, TX_ERR_OPEN_FILE);
     EXPECT_EQ(TXLyapCalcFile(tx.get(), nullptr, &t, y, 1e-6, 0.5, 0, 1, exponents, 3, 1), 0);
     EXPECT_EQ(tx->ErrorCode, TX_ERR_OPEN_FILE);
+    EXPECT_EQ(t, 0.0);
+
+    // Interval and distance must be positive finite numbers (1 / eps included); a neighbour on
+    // the reference (eps below the resolution of the state) or an interval below the resolution
+    // of the time measures nothing.
+    double far[3] = {1e12, 1e12, 1e12}, late = 1e17;
+    for (double bad : {0.0, -0.5, std::nan(""), HUGE_VAL}) {
+        EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-6, bad, 0, 1, exponents, 3), 0);
+        EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT) << bad;
+        EXPECT_EQ(TXLyapCalcFile(tx.get(), path.c_str(), &t, y, bad, 0.5, 0, 1, exponents, 3, 1),
+                  0);
+        EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT) << bad;
+    }
+    EXPECT_FALSE(std::ifstream(path).good());
+    EXPECT_EQ(TXLyapCalc(tx.get(), &t, y, 1e-320, 0.5, 0, 1, exponents, 3), 0);
+    EXPECT_EQ(TXLyapCalc(tx.get(), &t, far, 1e-6, 0.5, 0, 1, exponents, 3), 0);
+    EXPECT_EQ(TXLyapCalc(tx.get(), &late, y, 1e-6, 0.5, 0, 1, exponents, 3), 0);
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_LYAP_ARGUMENT);
     EXPECT_EQ(t, 0.0);
 
     // An integration failure ends the computation with the integrator's code.

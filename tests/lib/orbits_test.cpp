@@ -122,10 +122,22 @@ TEST(EquiPoint, ComponentsAtExactlyZeroAreIgnored) {
     EXPECT_EQ(y[1], 0.0);
 }
 
-TEST(EquiPoint, NeedsTheVariationalSubHandle) {
+// Without the sub-handle each solver refuses on the caller's handle, which decides whether the
+// process ends.
+TEST(Solvers, WithoutTheVariationalSubHandleReportCodeOneOnTheHandle) {
     Traxis tx = TXOpenTraxis(root_two, 2, 1e-8, 0.01);
-    double y[2] = {1.0, 1.0};
-    EXPECT_EXIT(TXEquiPoint(tx, y), testing::ExitedWithCode(1), "Traxis not opened");
+    double y[2] = {1.0, 1.0}, period = 0.0;
+    Matrix phi(2, 2);
+    EXPECT_EXIT(TXEquiPoint(tx, y), testing::ExitedWithCode(1),
+                "'TXEquiPoint': Traxis not opened\nTraxis Closed");
+    tx->TerminateOnFatalError = 0;
+    EXPECT_EQ(TXEquiPoint(tx, y), 0);
+    EXPECT_EQ(TXErrorTraxis(tx), TX_ERR_NOT_OPENED);
+    EXPECT_EQ(TXNonAutoOrbit(tx, 0.0, y, phi.ptr(), 1.0), 0);
+    EXPECT_EQ(TXErrorTraxis(tx), TX_ERR_NOT_OPENED);
+    EXPECT_EQ(TXAutoOrbit(tx, 0.0, y, phi.ptr(), 1, &period), 0);
+    EXPECT_EQ(TXErrorTraxis(tx), TX_ERR_NOT_OPENED);
+    EXPECT_EQ(y[0], 1.0);
     TXCloseTraxis(tx);
 }
 

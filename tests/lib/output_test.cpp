@@ -13,6 +13,7 @@
 
 #include "owned_handle.hpp"
 #include "records.hpp"
+#include "scratch.hpp"
 #include "systems.hpp"
 #include "tx.h"
 
@@ -40,9 +41,7 @@ double damped_x(double t) {
     return std::exp(-0.1 * t) * (std::cos(w * t) + 0.1 / w * std::sin(w * t));
 }
 
-std::string scratch(const char *name) {
-    return testing::TempDir() + "tx_table_" + std::to_string(::getpid()) + "_" + name;
-}
+std::string scratch(const char *name) { return scratch_path(std::string("table_") + name); }
 
 std::string contents(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

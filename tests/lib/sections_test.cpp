@@ -190,6 +190,25 @@ TEST(Section, Refusals) {
     EXPECT_EQ(tx->CutSurfaceDefined, 0);
 }
 
+void nan_field(double, double *, double *f) { f[0] = f[1] = std::nan(""); }
+
+// A point or field that gives no normal is refused like an equilibrium, and any refusal leaves
+// the hyperplane defined before intact.
+TEST(AutoCut, NonFinitePointOrFieldIsRefusedAndKeepsTheHyperplane) {
+    Handle tx(txtest::oscillator, 2, 1e-10, 0.01);
+    tx->TerminateOnFatalError = 0;
+    double y[2] = {1.0, 0.0}, bad[2] = {std::nan(""), 0.0}, rest[2] = {0.0, 0.0}, p[2], q[2];
+    ASSERT_EQ(TXSetAutoCut(tx, 0.0, y), 1);
+    for (double *at : {bad, rest}) {
+        EXPECT_EQ(TXSetAutoCut(tx, 0.0, at), 0);
+        EXPECT_EQ(TXErrorTraxis(tx), TX_ERR_EQUILIBRIUM_STATE);
+    }
+    tx->fcn = nan_field;
+    EXPECT_EQ(TXSetAutoCut(tx, 0.0, y), 0);
+    ASSERT_EQ(TXCutSurface(tx, p, q), 1);
+    EXPECT_TRUE(p[0] == 1.0 && p[1] == 0.0 && q[0] == 0.0 && q[1] == -1.0);
+}
+
 TEST(Section, NullHandleIsReported) {
     double y = 0.0;
     EXPECT_EXIT(TXAutoCut(nullptr, 0.0, &y), testing::ExitedWithCode(1), "Traxis not opened");

@@ -147,6 +147,11 @@ TEST(Step, RejectedAttemptShrinksTheStepAndRetries) {
     EXPECT_NEAR(y, std::exp(t), 1e-11 * y);
 }
 
+// y' = 1, but NaN at t = 0.1, where the first fixed step of 0.6 puts its stage 1.
+void nan_at_first_stage(double t, double *, double *f) {
+    f[0] = std::fabs(t - 0.1) < 1e-12 ? std::nan("") : 1.0;
+}
+
 TEST(Guards, NaNRightHandSideEndsWithStepTooSmall) {
     Handle tx(txtest::not_a_number, 1, 1e-8, 0.01);
     tx->TerminateOnFatalError = 0;
@@ -160,6 +165,23 @@ TEST(Guards, NaNRightHandSideEndsWithStepTooSmall) {
     EXPECT_LT(txtest::g_calls, 8 * 2000);
     EXPECT_EQ(TXStep(tx, &t, &y), 0);
     EXPECT_EQ(TXErrorTraxis(tx), 31);
+}
+
+// Zero tolerances accept every finite attempt, never a non-finite one.
+TEST(Guards, NonFiniteAttemptIsRejectedWhateverTheTolerances) {
+    for (double rtol : {0.0, 1e-8}) {
+        Handle tx(txtest::not_a_number, 1, rtol, 0.01);
+        tx->TerminateOnFatalError = 0;
+        double t = 0.0, y = 1.0;
+        EXPECT_EQ(TXIntegrate(tx, &t, 1.0, &y), 0);
+        EXPECT_EQ(TXErrorTraxis(tx), TX_ERR_STEP_TOO_SMALL);
+        EXPECT_EQ(y, 1.0);
+    }
+    // NaN only in stage 1, which has no weight in either solution: the step is still rejected.
+    Handle tx(nan_at_first_stage, 1, 0.0, 0.6);
+    double t = 0.0, y = 0.0;
+    ASSERT_EQ(TXStep(tx, &t, &y), 1);
+    EXPECT_LT(t, 0.6);
 }
 
 TEST(GuardsDeathTest, StepTooSmallIsReportedByATerminatingHandle) {

@@ -50,26 +50,35 @@ inline std::string read_file(const char *name) {
 struct ChildRun {
     int status;       // exit status, or -1 when the child did not exit normally
     std::string out;  // what it wrote to standard output
+    std::string err;  // and to standard error
 };
 
-// Runs f in a child with standard output sent to a file; a child that returns from f exits 0.
+// Runs f in a child with both output streams sent to files; a child that returns from f
+// exits 0.
 template <class F>
 ChildRun run_child(F &&f) {
     std::fflush(stdout);
-    char name[] = "/tmp/txmodel-out.XXXXXX";
-    const int fd = ::mkstemp(name);
+    std::fflush(stderr);
+    char out_name[] = "/tmp/txmodel-out.XXXXXX";
+    char err_name[] = "/tmp/txmodel-err.XXXXXX";
+    const int out_fd = ::mkstemp(out_name);
+    const int err_fd = ::mkstemp(err_name);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(fd, 1);
+        ::dup2(out_fd, 1);
+        ::dup2(err_fd, 2);
         f();
         std::fflush(stdout);
         ::_exit(0);
     }
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
-    ::close(fd);
-    ChildRun run{WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, read_file(name)};
-    ::unlink(name);
+    ::close(out_fd);
+    ::close(err_fd);
+    ChildRun run{WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, read_file(out_name),
+                 read_file(err_name)};
+    ::unlink(out_name);
+    ::unlink(err_name);
     return run;
 }
 

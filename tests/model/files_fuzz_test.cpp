@@ -166,7 +166,7 @@ TEST(ReaderFuzz, ProcessFiles) {
 
         tx::detail::CycleSettings s{1, 2, 3.0};
         in = memory_file(text);
-        tx::detail::scan_cycle_settings(in, "param.slc", s, err);
+        tx::detail::scan_cycle_settings(in, "param.slc", s, err, nullptr);
         std::fclose(in);
     }
 }

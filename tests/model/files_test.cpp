@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "detail/files.hpp"
 #include "files.hpp"
 #include "model.h"
 
@@ -48,6 +49,22 @@ const char *const kFullState =
     "&var w 0.1 0 0\n"
     "&num h 0.01\n";
 
+// The model's records, for files that test something else.
+const char *const kModelRecords =
+    "&var x 1 0 0 &var v 2 0 0 &var w 3 0 0\n"
+    "&par a 1 0 &par b 2 0 &par A 3 0 &par sigma 4 0 &par c 5 0\n";
+
+// The scanner alone: what the readers would take from a file before they check it is complete.
+StateFile scan(const std::string &text, const StateFormat &fmt, StateFile st = {}) {
+    write_file("partial.st", text);
+    std::FILE *in = std::fopen("partial.st", "r");
+    bool seed_read = false;
+    tx::detail::ReadError err;
+    EXPECT_TRUE(tx::detail::scan_state(in, "partial.st", fmt, st, seed_read, err));
+    std::fclose(in);
+    return st;
+}
+
 TEST_F(Files, SectionStateInAnyOrder) {
     write_file("system.st", kFullState);
     model_program_start(&kRunSpikes);
@@ -73,50 +90,83 @@ TEST_F(Files, SectionStateInAnyOrder) {
 
 TEST_F(Files, RecordsCutShortOrRepeated) {
     // Whitespace after the last record ends the file: the record is not taken twice.
-    write_file("system.st", "&par a 1 0\n&par b 2 0\n\n\n");
-    StateFile st;
-    read_model_state(&kRunSection, &st);
+    StateFile st = scan("&par a 1 0\n&par b 2 0\n\n\n", tx::detail::kSectionState);
     EXPECT_EQ(st.npar, 2);
-    EXPECT_EQ(par[1], 2.0);
+    EXPECT_EQ(st.par[1].value, 2.0);
 
-    // Missing fields keep their earlier values; a seed that is not read leaves lidum alone.
-    model_program_start(&kRunSection);
-    par[1] = 7.0;
-    write_file("system.st", "&var x 0.5 0 0 &var v 0.25 0 0 &var w\n&par a 3 &par b");
-    StateFile cut;
-    read_model_state(&kRunSection, &cut);
+    // Missing fields keep their earlier values, and are marked as not read.
+    StateFile before{};
+    before.par[1].value = 7.0;
+    const StateFile cut = scan("&var x 0.5 0 0 &var v 0.25 0 0 &var w\n&par a 3 &par b",
+                               tx::detail::kSectionState, before);
     EXPECT_EQ(cut.var[1].value, 0.25);
     EXPECT_EQ(cut.var[2].value, kSingleZero);  // state components are never exactly 0
     EXPECT_STREQ(cut.var[2].name, "w");
-    EXPECT_EQ(par[0], 3.0);
-    EXPECT_EQ(par[1], 7.0);
-    write_file("system.st", "&msc 1 0");
-    read_model_state(&kRunSection, &cut);
-    EXPECT_EQ(cut.msc[0], 1);
+    EXPECT_EQ(cut.var_read[1], 1);
+    EXPECT_EQ(cut.var_read[2], 0);
+    EXPECT_EQ(cut.par[0].value, 3.0);
+    EXPECT_EQ(cut.par[1].value, 7.0);
+    EXPECT_EQ(cut.par_read[1], 0);
+
+    // A seed that is not read leaves lidum alone.
+    model_program_start(&kRunSection);
+    write_file("system.st", std::string(kModelRecords) + "&msc 1 0");
+    read_model_state(&kRunSection, &st);
+    EXPECT_EQ(st.msc[0], 1);
     EXPECT_EQ(lidum, 192984284);
 
     // Records beyond the stored ones are counted and read past.
     std::string many;
     for (int i = 0; i < 40; ++i) many += "&num n" + std::to_string(i) + " " + std::to_string(i) + "\n";
-    many += "&var x 1 0 0 &var v 2 0 0 &var w 3 0 0 &var extra 4 0 0\n";
+    many += std::string(kModelRecords) + "&var extra 4 0 0\n";
     write_file("system.st", many);
-    read_model_state(&kRunSection, &cut);
-    EXPECT_EQ(cut.nnum, 40);
+    read_model_state(&kRunSection, &st);
+    EXPECT_EQ(st.nnum, 40);
     EXPECT_EQ(num[29], 29.0);
-    EXPECT_EQ(cut.nvar, 4);
-    EXPECT_EQ(cut.var[2].value, 3.0);
+    EXPECT_EQ(st.nvar, 4);
+    EXPECT_EQ(st.var[2].value, 3.0);
+}
+
+TEST_F(Files, IncompleteStateFilesAreRefusedWithWhatIsMissing) {
+    struct Case {
+        const char *text;
+        const char *missing;
+    } cases[] = {
+        {"", "missing &var 1, &var 2, &var 3, &par 1, &par 2, &par 3, &par 4, &par 5"},
+        {"&var x 1 0 0 &var v 2 0 0 &var w 3 0 0 &par a 1 0 &par b 2 0 &par A 3 0 &par s 4 0\n",
+         "missing &par 5 "},
+        {"&var x 1 0 0 &var v 2 0 0 &var w\n&par a 1 0 &par b 2 0 &par A 3 0 &par s 4 0 "
+         "&par c",
+         "missing the value of &var w, the value of &par c "},
+    };
+    for (const Case &c : cases) {
+        write_file("system.st", c.text);
+        for (const ModelProgram *prog : {&kRunSection, &kRunNullclines}) {
+            const txtest::ChildRun run = run_child([&] {
+                model_program_start(prog);
+                StateFile st;
+                read_model_state(prog, &st);
+            });
+            EXPECT_EQ(run.status, 1) << c.text;
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err.rfind(std::string(prog->name) + ": system.st: " + c.missing, 0), 0u)
+                << run.err;
+        }
+        const txtest::ChildRun run = run_child([] { readStateFile(); });
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(c.missing), std::string::npos) << run.err;
+    }
 }
 
 TEST_F(Files, WordsAreBoundedByTheirBuffers) {
     // A long word outside the records is skipped whole, even when it ends like a keyword.
-    write_file("system.st", std::string(5000, 'z') + "&var x 1 0 0\n&par " +
-                                std::string(23, 'p') + " 2 0\n&num " + std::string(300, 'n') +
-                                " 4\n");
-    StateFile st;
-    read_model_state(&kRunSection, &st);
+    const StateFile st = scan(std::string(5000, 'z') + "&var x 1 0 0\n&par " +
+                                  std::string(23, 'p') + " 2 0\n&num " + std::string(300, 'n') +
+                                  " 4\n",
+                              tx::detail::kSectionState);
     EXPECT_EQ(st.nvar, 0);
     EXPECT_EQ(std::strlen(st.par[0].name), 23u);
-    EXPECT_EQ(num[0], 4.0);
+    EXPECT_EQ(st.num[0], 4.0);
 
     write_file("system.st", "&var x 1 0 0\n&par " + std::string(24, 'p') + " 2 0\n");
     const txtest::ChildRun run = run_child([] {
@@ -128,9 +178,8 @@ TEST_F(Files, WordsAreBoundedByTheirBuffers) {
 }
 
 TEST_F(Files, NullclinesWindow) {
-    write_file("system.st", "&var x 0 0 0 &pph 0 1 2 -2.5 2.5 -1 1 &msc 9 9 9");
-    StateFile st;
-    read_model_state(&kRunNullclines, &st);
+    StateFile st = scan("&var x 0 0 0 &pph 0 1 2 -2.5 2.5 -1 1 &msc 9 9 9",
+                        tx::detail::kNullclinesState);
     EXPECT_EQ(st.pph[1], 1);
     EXPECT_EQ(st.pph[2], 2);
     EXPECT_EQ(st.window[0], -2.5);
@@ -138,8 +187,7 @@ TEST_F(Files, NullclinesWindow) {
     EXPECT_EQ(st.msc[0], 0);  // not a record of this program
 
     // The window is a second read: it is still taken after the integers failed.
-    write_file("system.st", "&pph 0 1 - 0.5 1.5 2.5 3.5");
-    read_model_state(&kRunNullclines, &st);
+    st = scan("&pph 0 1 - 0.5 1.5 2.5 3.5", tx::detail::kNullclinesState);
     EXPECT_EQ(st.pph[1], 1);
     EXPECT_EQ(st.window[0], 0.5);
 }
@@ -162,6 +210,7 @@ TEST_F(Files, ReadStFileCountsRecords) {
     txtest::ChildRun run = run_child([] { Read_St_File("two_vars.st"); });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "ERROR: SYS_DIM does not match st-file ");
+    EXPECT_NE(run.err.find(": two_vars.st: missing &var 3, &par 2,"), std::string::npos) << run.err;
 
     write_file("four_pars.st", "&var x 1 0 0 &var v 1 0 0 &var w 1 0 0 "
                                "&par a 1 0 &par b 1 0 &par c 1 0 &par d 1 0");
@@ -172,17 +221,19 @@ TEST_F(Files, ReadStFileCountsRecords) {
     run = run_child([] { Read_St_File("missing.st"); });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "ERROR: could not open PARAM file..");
+    EXPECT_NE(run.err.find(": missing.st: No such file or directory\n"), std::string::npos);
 }
 
 TEST_F(Files, CycleStateInDoublePrecision) {
     double state[3] = {9.0, 9.0, 9.0};
     systemVariable = state;
     write_file("system.st", "&var " + std::string(17, 'x') + " 0.1 0 0\n&var v 0 0 0\n"
-                            "&par a 0.1 0\n&num ignored 5\n");
+                            "&var w -0.3 0 0\n&par a 0.1 0 &par b 1 0 &par A 1 0 &par s 1 0 "
+                            "&par c 1 0\n&num ignored 5\n");
     readStateFile();
     EXPECT_EQ(state[0], 0.1);
     EXPECT_EQ(state[1], 1e-6);
-    EXPECT_EQ(state[2], 9.0);
+    EXPECT_EQ(state[2], -0.3);
     EXPECT_EQ(std::strlen(systemVariableName[0]), 17u);
     EXPECT_EQ(par[0], 0.1);
     EXPECT_EQ(num[0], 0.0);
@@ -205,6 +256,12 @@ TEST_F(Files, CycleSettingsByKey) {
     cycle_eps = 0.0;
     write_file("param.slc", "slc_eps 0.001\nunknown_key 5 " + std::string(100, 'k') +
                                 " 3\nslc_periodicity 2.7\n");
+    const txtest::ChildRun notes = run_child([] { readParamFile(); });
+    EXPECT_EQ(notes.status, 0);
+    EXPECT_NE(notes.err.find(": param.slc: unknown key unknown_key ignored\n"), std::string::npos)
+        << notes.err;
+    EXPECT_NE(notes.err.find(": param.slc: unknown key " + std::string(31, 'k') + "... ignored\n"),
+              std::string::npos);
     readParamFile();
     EXPECT_EQ(cycle_eps, static_cast<double>(0.001f));
     EXPECT_EQ(periodNumber, 2);

@@ -46,9 +46,23 @@ public:
     }
     bool exists(const std::string &name) const { return access(file(name).c_str(), F_OK) == 0; }
 
+    // Every name in the directory but "." and "..".
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        if (DIR *d = opendir(path_.c_str())) {
+            while (dirent *e = readdir(d)) {
+                const std::string name = e->d_name;
+                if (name != "." && name != "..") names.push_back(name);
+            }
+            closedir(d);
+        }
+        return names;
+    }
+
     // Runs exe with args in this directory, under PATH /usr/bin:/bin (no Grace there) and a
-    // time limit, capturing both output streams.
-    Result run(const char *exe, const std::vector<std::string> &args) const {
+    // time limit, capturing both output streams; env holds "NAME=value" settings.
+    Result run(const char *exe, const std::vector<std::string> &args,
+               const std::vector<std::string> &env = {}) const {
         const std::string out_file = path_ + ".stdout", err_file = path_ + ".stderr";
         std::fflush(nullptr);
         const pid_t pid = fork();
@@ -60,6 +74,7 @@ public:
             dup2(o, 1);
             dup2(e, 2);
             setenv("PATH", "/usr/bin:/bin", 1);
+            for (const std::string &e : env) putenv(const_cast<char *>(e.c_str()));
             std::vector<char *> argv{const_cast<char *>(exe)};
             for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
             argv.push_back(nullptr);
@@ -98,6 +113,36 @@ private:
     }
     std::string path_;
 };
+
+// Outputs of an earlier run, planted before a run that fails and found byte for byte after it.
+class Earlier {
+public:
+    Earlier(const Workdir &dir, const std::vector<std::string> &names) : dir_(dir) {
+        for (const std::string &name : names) {
+            const std::string text = "earlier " + name + "\n1 2 3\n";
+            dir.write(name, text);
+            files_.emplace_back(name, text);
+        }
+    }
+    // Names the first file that changed, "" when none did; a temporary file (".name.XXXXXX")
+    // left behind counts.
+    std::string changed() const {
+        for (const auto &[name, text] : files_)
+            if (dir_.read(name) != text) return name;
+        for (const std::string &name : dir_.entries())
+            if (name[0] == '.') return name;
+        return "";
+    }
+
+private:
+    const Workdir &dir_;
+    std::vector<std::pair<std::string, std::string>> files_;
+};
+
+// A failure says so in one line on standard error, after the program's name.
+inline bool one_line_from(const std::string &program, const std::string &err) {
+    return err.rfind(program + ": ", 0) == 0 && err.find('\n') == err.size() - 1;
+}
 
 // Lines of a text, without their line ends.
 inline std::vector<std::string> lines(const std::string &text) {

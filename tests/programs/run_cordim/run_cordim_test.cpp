@@ -149,12 +149,14 @@ TEST(RunCordim, RefusesBadInputWithAMessageAndWritesNoTable) {
     };
     for (const Refusal &c : cases) {
         Workdir dir;
+        const batchtest::Earlier earlier(dir, {"dimout.dat"});
         if (!c.par_dat.empty()) dir.write("par.dat", c.par_dat);
         if (!c.point_file.empty()) dir.write("p.txt", c.point_file);
         const auto r = dir.run(RUN_CORDIM, {});
         EXPECT_EQ(r.status, 1) << c.what;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
-        EXPECT_FALSE(dir.exists("dimout.dat")) << c.what;
+        EXPECT_TRUE(batchtest::one_line_from("run_cordim", r.err)) << r.err;
+        EXPECT_EQ(earlier.changed(), "") << c.what;
     }
 }
 

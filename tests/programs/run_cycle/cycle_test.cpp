@@ -127,20 +127,38 @@ TEST(RunCycle, StableCycleGivesItsPeriodAndMultipliers) {
 
 TEST(RunCycle, ToleranceOfOneOrMoreNeedsNoAdjustmentPass) {
     Workdir dir;
-    const Result r = run(dir, cycle_model(), param_file(1, 0, "1"));
+    const Result r = run(dir, cycle_model(), param_file(1, 0, "1") + "slc_epsilon 1e-4\n");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(lines(dir.read("out.slc")).size(), 7u);
+    // A misspelt key is named, not silently dropped.
+    EXPECT_EQ(r.err, "run_cycle: param.slc: unknown key slc_epsilon ignored\n");
 }
 
+// Once the run ended with status 1 and nothing on either stream.
 TEST(RunCycle, AdjustmentWithoutPassesFailsWithItsMessage) {
     Workdir dir;
+    const batchtest::Earlier earlier(dir, {"debug.txt", "multy.slc"});
     // The first pass is never looked at.
     const Result r = run(dir, cycle_model(), param_file(1, 0, "0.5"));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(dir.read("out.slc"),
               "ERROR: Can't adjust initial conditions for given pricision within given number of "
               "steps!\n");
-    EXPECT_FALSE(dir.exists("multy.slc"));
+    EXPECT_TRUE(batchtest::one_line_from("run_cycle", r.err)) << r.err;
+    EXPECT_NE(r.err.find("slc_eps = 0.5"), std::string::npos) << r.err;
+    EXPECT_EQ(earlier.changed(), "");
+}
+
+// An empty state file once ran on zeros and reported the period 6.283184.
+TEST(RunCycle, AnIncompleteStateFileChangesNothing) {
+    Workdir dir;
+    const batchtest::Earlier earlier(dir, {"debug.txt", "out.slc", "multy.slc"});
+    dir.write("system.st", "&var x 0.5 0 0\n");
+    dir.write("param.slc", param_file(1, 100, "1e-4"));
+    const Result r = dir.run(RUN_CYCLE, {});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("run_cycle: system.st: missing &var 2, &var 3, &par 1,", 0), 0u) << r.err;
+    EXPECT_EQ(earlier.changed(), "");
 }
 
 TEST(RunCycle, TwoTurnsDoubleThePeriod) {
@@ -168,22 +186,25 @@ TEST(RunCycle, RunsThatCannotFinishEndWithStatusOne) {
     };
     for (const Case &k : cases) {
         Workdir dir;
+        const batchtest::Earlier earlier(dir, {"debug.txt", "multy.slc"});
         ModelSetup m = cycle_model();
         m.a = k.a;
         m.c = k.c;
         const Result r = run(dir, m, param_file(1, 10, "1e-4"));
         EXPECT_EQ(r.status, 1) << k.what;
         EXPECT_NE(r.err.find(k.expected), std::string::npos) << k.what << ": " << r.err;
-        EXPECT_FALSE(dir.exists("multy.slc")) << k.what;
+        EXPECT_EQ(earlier.changed(), "") << k.what;
     }
 }
 
-TEST(RunCycle, UnwritableOutputIsNamedAndFails) {
+TEST(RunCycle, UnwritableOutputIsNamedBeforeTheWork) {
     Workdir dir;
+    const batchtest::Earlier earlier(dir, {"debug.txt", "multy.slc"});
     ASSERT_EQ(mkdir(dir.file("out.slc").c_str(), 0755), 0);  // a directory cannot be opened
     const Result r = run(dir, cycle_model(), param_file(1, 100, "1e-4"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("out.slc"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "run_cycle: out.slc: Is a directory\n");
+    EXPECT_EQ(earlier.changed(), "");
     rmdir(dir.file("out.slc").c_str());
 }
 
@@ -193,6 +214,7 @@ TEST(RunCycle, MissingOrBadParameterFileIsRefused) {
     Result r = dir.run(RUN_CYCLE, {});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("ERROR: could not open the parameters file"), std::string::npos);
+    EXPECT_EQ(r.err, "run_cycle: param.slc: No such file or directory\n");
 
     r = run(dir, cycle_model(), param_file(0, 100, "1e-4"));
     EXPECT_EQ(r.status, 1);

@@ -154,39 +154,66 @@ TEST(RunLyapunov, RefusedInputsEndWithAMessageAndStatusOne) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("parameter index"), std::string::npos);
 
-    LceFile standing = p;
-    standing.increment = 0;
-    dir.write("sweep.lce", "kept\n");
-    r = run(dir, m, standing, {"100", "sweep.lce"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("increment"), std::string::npos);
-    EXPECT_EQ(dir.read("sweep.lce"), "kept\n");  // refused before the file is touched
-
-    standing.increment = 1e-17;  // lost in the rounding of a = 2
-    r = run(dir, m, standing, {"3", "sweep.lce"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("too small to move 2 on"), std::string::npos) << r.err;
-    EXPECT_EQ(batchtest::lines(dir.read("sweep.lce")).size(), 2u);  // kept, and one line for a = 2
-
     r = run(dir, m, p, {"3", "no/such/dir/sweep.lce"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("no/such/dir/sweep.lce"), std::string::npos);
+    EXPECT_EQ(r.err, "run_lyapunov: no/such/dir/sweep.lce: No such file or directory\n");
 
     mkdir(dir.file("out.lce").c_str(), 0755);  // a directory cannot be opened for writing
     r = run(dir, m, p, {"1", "x"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("out.lce"), std::string::npos);
+    EXPECT_EQ(r.err, "run_lyapunov: out.lce: Is a directory\n");
     rmdir(dir.file("out.lce").c_str());
+}
+
+// Settings with which a sweep cannot end or cannot write anything, refused before the work.
+TEST(RunLyapunov, SweepsThatCannotGiveAResultAreRefused) {
+    struct Case {
+        const char *mode;
+        double end, increment;
+        const char *says;
+    } cases[] = {
+        {"abc", 2.5, 0.125, "mode: must be a whole number, not 'abc'"},  // once a single run
+        {"100", NAN, 0.125, "last value of the sweep (value 7) must be finite"},
+        {"3", INFINITY, 0.125, "last value of the sweep (value 7) must be finite"},
+        {"100", 2.5, 0, "increment (value 8) must be positive"},
+        {"3", 2.5, 1e-17, "too small to move 2.5 on"},  // lost in the rounding of a
+    };
+    for (const Case &c : cases) {
+        Workdir dir;
+        const batchtest::Earlier earlier(dir, {"out.lce", "sweep.lce"});
+        LceFile p;
+        p.end = c.end;
+        p.increment = c.increment;
+        const auto r = run(dir, ModelSetup{}, p, {c.mode, "sweep.lce"});
+        EXPECT_EQ(r.status, 1) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_TRUE(batchtest::one_line_from("run_lyapunov", r.err)) << r.err;
+        EXPECT_EQ(earlier.changed(), "") << c.says;
+    }
+}
+
+// TXLyapCalc runs long in one call: its progress shows through the right-hand side.
+TEST(RunLyapunov, ALongComputationReportsItsProgress) {
+    Workdir dir;
+    LceFile p;
+    p.steps = 400;
+    dir.write("system.st", batchtest::state_file(ModelSetup{}));
+    dir.write("param.lce", lce_file(p));
+    const auto r = dir.run(kExe, {"1", "x"}, {"TX_PROGRESS_INTERVAL=0.001"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("run_lyapunov: 0.0 s: a = 2, t = ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(" of 202\n"), std::string::npos) << r.err;  // (4 + 400) intervals of 0.5
 }
 
 TEST(RunLyapunov, LibraryFailureEndsWithTheReport) {
     Workdir dir;
+    const batchtest::Earlier earlier(dir, {"out.lce"});
     ModelSetup m;
     m.y[0] = std::nan("");  // no step is ever accepted
     const batchtest::Result r = run(dir, m, LceFile{}, {"1", "x"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Step size too small"), std::string::npos);
-    EXPECT_EQ(dir.read("out.lce"), "");  // emptied, never written
+    EXPECT_EQ(earlier.changed(), "");  // once emptied and left so
 }
 
 }  // namespace

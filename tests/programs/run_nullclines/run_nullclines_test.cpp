@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -121,21 +122,39 @@ TEST(RunNullclines, RefusesBadArgumentsAndWindows) {
     };
     for (const Case &c : cases) {
         Workdir dir;
+        const batchtest::Earlier earlier(dir, {"x_null.dat", "y_null.dat"});
         dir.write("system.st", state_file(1, 1, c.pph));
         const auto r = dir.run(RUN_NULLCLINES, c.args);
         EXPECT_EQ(r.status, 1) << c.what;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
+        EXPECT_TRUE(batchtest::one_line_from("run_nullclines", r.err)) << r.err;
         EXPECT_EQ(r.out, "") << c.what;
+        EXPECT_EQ(earlier.changed(), "") << c.what;
     }
 }
 
-TEST(RunNullclines, MissingStateFileIsReportedAfterCreatingTheTables) {
+// Both tables were once emptied before "system.st" was even opened.
+TEST(RunNullclines, AMissingStateFileLeavesTheTablesAsTheyWere) {
     Workdir dir;
+    const batchtest::Earlier earlier(dir, {"x_null.dat", "y_null.dat"});
     const auto r = dir.run(RUN_NULLCLINES, {"640", "480"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "ERROR: could not open datafile..");
-    EXPECT_TRUE(dir.exists("x_null.dat"));
-    EXPECT_TRUE(dir.exists("y_null.dat"));
+    EXPECT_EQ(r.err, "run_nullclines: system.st: No such file or directory\n");
+    EXPECT_EQ(earlier.changed(), "");
+}
+
+// Pixel pairs that cannot be written were once lost with exit status 0.
+TEST(RunNullclines, AFullStandardOutputIsAFailure) {
+    Workdir dir;
+    const batchtest::Earlier earlier(dir, {"x_null.dat", "y_null.dat"});
+    dir.write("system.st", state_file(1, 1, "0 0 1  -1.5 1 0 0.3"));
+    const std::string command = "cd '" + dir.path() + "' && " + RUN_NULLCLINES +
+                                " 99 77 > /dev/full 2> err.txt";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(dir.read("err.txt"), "run_nullclines: standard output: No space left on device\n");
+    EXPECT_EQ(earlier.changed(), "");
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // second section, the radius ladder, reproducibility, refusals and the viewer's command line.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -231,6 +233,8 @@ TEST(RunSection, ViewerGetsTheOutputNameAsOneArgument) {
     EXPECT_NE(r.err.find("xmgrace"), std::string::npos);  // tried, not found, ignored
 }
 
+const std::vector<std::string> kTables = {"section.dat", "pnc_tmp.out", "dimout.dat"};
+
 TEST(RunSection, RefusesWhatItCannotRun) {
     {
         Workdir dir;
@@ -240,6 +244,7 @@ TEST(RunSection, RefusesWhatItCannotRun) {
         const auto s = dir.run(kExe, {"out"});
         EXPECT_EQ(s.status, 1);
         EXPECT_EQ(s.out, "ERROR: could not open datafile..");
+        EXPECT_EQ(s.err, "run_section: system.st: No such file or directory\n");
     }
     struct Case {
         Pnc p;
@@ -259,20 +264,80 @@ TEST(RunSection, RefusesWhatItCannotRun) {
     add("width of the second section", [](Pnc &p) { p.second_on = 1; p.second_width = 0; });
     add("radius ratio", [](Pnc &p) { p.dim_on = 1; p.ratio = 1; });
     add("smallest radius", [](Pnc &p) { p.dim_on = 1; p.r_min = 0; });
+    add("smallest radius", [](Pnc &p) { p.dim_on = 1; p.r_min = NAN; });
     add("largest radius", [](Pnc &p) { p.dim_on = 1; p.r_max = INFINITY; });
+    // radii that once gave an empty dimout.dat and exit status 0
+    add("must exceed the smallest", [](Pnc &p) { p.dim_on = 1; p.r_max = 0.1; });
+    add("must exceed the smallest", [](Pnc &p) { p.dim_on = 1; p.r_max = 0.05; });
     add("rounds to 0", [](Pnc &p) { p.dim_on = 1; p.spacing = 0.01; p.selection = 2; });
     add("at least two", [](Pnc &p) { p.dim_on = 1; p.points = 1; });
     // Located within 1e-8, the section variable prints as 0.000000 every time.
-    add("column 3 of pnc_tmp.out holds one value only",
-        [](Pnc &p) { p.dim_on = 1; p.selection = 2; });
-    add("Poincare tolerance not positive", [](Pnc &p) { p.eps = 0; });
+    add("column 3 of pnc_tmp.out, prints as 0", [](Pnc &p) { p.dim_on = 1; p.selection = 2; });
+    add("section tolerance (value 3) must be positive", [](Pnc &p) { p.eps = 0; });
     for (const Case &c : cases) {
         Workdir dir;
+        const batchtest::Earlier earlier(dir, kTables);
         ModelSetup m = cycle().setup;
         m.mode = c.mode;
         const auto r = run(dir, m, c.p);
         EXPECT_EQ(r.status, 1) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_TRUE(batchtest::one_line_from("run_section", r.err)) << r.err;
+        EXPECT_EQ(earlier.changed(), "") << c.says;
+    }
+}
+
+// Each of these once emptied or removed tables of an earlier run before it failed.
+TEST(RunSection, AFailedRunLeavesEveryTableAsItWas) {
+    struct Case {
+        const char *what;
+        std::function<void(const Workdir &)> set_up;
+        const char *says;
+    } cases[] = {
+        {"empty state file", [](const Workdir &d) { d.write("system.st", ""); },
+         "system.st: missing &var 1, &var 2, &var 3, &par 1, &par 2, &par 3, &par 4, &par 5"},
+        {"point file in the way",
+         [](const Workdir &d) {
+             std::remove(d.file("pnc_tmp.out").c_str());
+             mkdir(d.file("pnc_tmp.out").c_str(), 0755);
+         },
+         "pnc_tmp.out: Is a directory"},
+        {"point file on a device, which cannot be read back",
+         [](const Workdir &d) {
+             std::remove(d.file("pnc_tmp.out").c_str());
+             symlink("/dev/null", d.file("pnc_tmp.out").c_str());
+         },
+         "pnc_tmp.out: the correlation dimension reads it back"},
+        {"outfile on a full device",
+         [](const Workdir &d) {
+             std::remove(d.file("section.dat").c_str());
+             symlink("/dev/full", d.file("section.dat").c_str());
+         },
+         "section.dat: No space left on device"},
+    };
+    for (const Case &c : cases) {
+        Workdir dir;
+        const batchtest::Earlier earlier(dir, {"dimout.dat"});
+        const batchtest::Earlier tables(dir, {"section.dat", "pnc_tmp.out"});
+        Pnc p;
+        p.dim_on = 1;
+        p.eps = 1e-4;
+        p.selection = 2;
+        dir.write("system.st", batchtest::state_file(cycle().setup));
+        dir.write("param.pnc", batchtest::pairs_file(p.pairs()));
+        c.set_up(dir);
+        const auto r = dir.run(kExe, {"section.dat"});
+        EXPECT_EQ(r.status, 1) << c.what;
+        EXPECT_EQ(r.err.rfind(std::string("run_section: ") + c.says, 0), 0u) << r.err;
+        EXPECT_TRUE(batchtest::one_line_from("run_section", r.err)) << r.err;
+        EXPECT_EQ(earlier.changed(), "") << c.what;
+        for (const char *name : {"section.dat", "pnc_tmp.out"}) {
+            struct stat st {};
+            const bool replaced = lstat(dir.file(name).c_str(), &st) != 0 ||
+                                  (S_ISREG(st.st_mode) && dir.read(name).rfind("earlier", 0) != 0);
+            EXPECT_FALSE(replaced) << c.what << ": " << name;
+        }
+        rmdir(dir.file("pnc_tmp.out").c_str());
     }
 }
 

@@ -2,6 +2,8 @@
 // and the viewer's command line.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -166,17 +168,23 @@ TEST(RunSpikes, RefusesWhatItCannotRun) {
     }
     {
         Workdir dir;
-        const auto r = dir.run(kExe, {"out"});
+        const batchtest::Earlier earlier(dir, {"out"});
+        auto r = dir.run(kExe, {"out"});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "ERROR: could not open datafile..");
+        EXPECT_EQ(r.err, "run_spikes: system.st: No such file or directory\n");
         dir.write("system.st", batchtest::state_file(ModelSetup{}));
-        EXPECT_EQ(dir.run(kExe, {"out"}).out, "ERROR: could not open datafile..");
+        r = dir.run(kExe, {"out"});
+        EXPECT_EQ(r.out, "ERROR: could not open datafile..");
+        EXPECT_EQ(r.err, "run_spikes: param.isi: No such file or directory\n");
+        EXPECT_EQ(earlier.changed(), "");
     }
     {
         Workdir dir;
         const auto r = run(dir, ModelSetup{}, good, "no/such/dir/out");
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out.substr(r.out.size() - 31), "ERROR: could not open outfile..");
+        EXPECT_EQ(r.err, "run_spikes: no/such/dir/out: No such file or directory\n");
     }
     struct Case {
         ModelSetup m;
@@ -191,15 +199,41 @@ TEST(RunSpikes, RefusesWhatItCannotRun) {
         {still, good, "sample step"},
         {ModelSetup{}, isi(2.6, 1.0, 0.0, 4.0, 8.0, 4, 1), "observed variable"},
         {ModelSetup{}, isi(0, 1.0, 0.0, 4.0, 4.0, 4, 1), "histogram range"},
+        // isi_max below isi_min once ran for 22 minutes of CPU and wrote nothing
+        {ModelSetup{}, isi(0, 1.0, 0.0, 8.0, 4.0, 4, 1), "histogram range"},
         {ModelSetup{}, isi(0, 1.0, 0.0, 4.0, 8.0, 0.5, 1), "number of bins"},
     };
     for (const Case &c : cases) {
         Workdir dir;
+        const batchtest::Earlier earlier(dir, {"isi.dat"});
         const auto r = run(dir, c.m, c.settings);
         EXPECT_EQ(r.status, 1) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-        EXPECT_FALSE(dir.exists("isi.dat")) << c.says;
+        EXPECT_TRUE(batchtest::one_line_from("run_spikes", r.err)) << r.err;
+        EXPECT_EQ(earlier.changed(), "") << c.says;
     }
+}
+
+// A write error once made the program remove() the path it was given, device or link.
+TEST(RunSpikes, AWriteErrorIsNamedAndTheOutputPathStays) {
+    Workdir dir;
+    ASSERT_EQ(symlink("/dev/full", dir.file("isi.dat").c_str()), 0);
+    const auto r = run(dir, ModelSetup{}, isi(0, 1.0, 0.0, 4.0, 8.0, 4, 0));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "run_spikes: isi.dat: No space left on device\n");
+    char target[32] = {};
+    EXPECT_GT(readlink(dir.file("isi.dat").c_str(), target, sizeof target - 1), 0);
+    EXPECT_STREQ(target, "/dev/full");
+}
+
+TEST(RunSpikes, ALongRunReportsItsProgress) {
+    Workdir dir;
+    dir.write("system.st", batchtest::state_file(ModelSetup{}));
+    dir.write("param.isi", batchtest::pairs_file(isi(0, 1.0, 0.0, 4.0, 8.0, 4, 60)));
+    const auto r = dir.run(kExe, {"isi.dat"}, {"TX_PROGRESS_INTERVAL=0.001"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("run_spikes: 0.0 s: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find(" of 60 intervals, t = "), std::string::npos) << r.err;
 }
 
 TEST(RunSpikes, LibraryFailureEndsWithAReportAndStatusOne) {
@@ -211,15 +245,16 @@ TEST(RunSpikes, LibraryFailureEndsWithAReportAndStatusOne) {
     EXPECT_NE(r.err.find("'TXIntegrate'"), std::string::npos) << r.err;
 }
 
-TEST(RunSpikes, ADivergedStateStopsTheRunWithTheTableSoFar) {
+TEST(RunSpikes, ADivergedStateStopsTheRunAndLeavesTheTableAsItWas) {
     Workdir dir;
+    const batchtest::Earlier earlier(dir, {"isi.dat"});
     ModelSetup explosive;
     explosive.c = -1.0;
     explosive.mode = 0;  // Euler steps run into infinity instead of failing
     const auto r = run(dir, explosive, isi(0, 1e30, 0.0, 4.0, 8.0, 4, 5));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("diverged"), std::string::npos) << r.err;
-    EXPECT_EQ(batchtest::lines(dir.read("isi.dat")).size(), 20u);
+    EXPECT_EQ(earlier.changed(), "");
 }
 
 }  // namespace

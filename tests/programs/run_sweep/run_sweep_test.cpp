@@ -117,14 +117,22 @@ TEST(RunSweep, AQuietSignalEndsTheWaitWithTheRatesSoFar) {
     EXPECT_EQ(dir.read("rates.dat"), "-10.000000  0.000000  0.000000 nan \n");
 }
 
-TEST(RunSweep, ALibraryFailureIsReportedWithStatusOne) {
-    // c = -1 makes x blow up in finite time; the adaptive integrator cannot follow it.
-    Workdir dir;
-    dir.write("system.st", state_file(2, 0, 1, -1, 0, 0.5));
-    dir.write("param.udf", udf("0", "1.1", "1.05", "0.1"));
-    const auto r = dir.run(RUN_SWEEP, {"0", "1", "1", "rates.dat"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Error in tx"), std::string::npos) << r.err;
+TEST(RunSweep, AFailureLeavesTheOutfileAsItWas) {
+    // c = -1 makes x blow up in finite time; the adaptive integrator cannot follow it, and the
+    // Euler steps run into infinity.
+    for (const char *integration : {"1", "0"}) {
+        for (const char *filemode : {"0", "1"}) {
+            Workdir dir;
+            const batchtest::Earlier earlier(dir, {"rates.dat"});
+            dir.write("system.st", state_file(2, 0, 1, -1, 0, 0.5));
+            dir.write("param.udf", udf("0", "1.1", "1.05", "0.1"));
+            const auto r = dir.run(RUN_SWEEP, {filemode, "1", integration, "rates.dat"});
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find(*integration == '1' ? "Error in tx" : "no longer finite"),
+                      std::string::npos) << r.err;
+            EXPECT_EQ(earlier.changed(), "") << "filemode " << filemode;
+        }
+    }
 }
 
 TEST(RunSweep, RefusesBadArgumentsAndSettings) {
@@ -146,17 +154,24 @@ TEST(RunSweep, RefusesBadArgumentsAndSettings) {
          "increment must be positive"},
         {"parameter index 5", {"0", "1", "0", "out.dat"}, udf("5", "1", "1.2", "0.1"),
          "swept parameter index must be 0 ... 4"},
+        {"increment lost in rounding", {"1", "1", "0", "out.dat"},
+         udf("0", "1e17", "2e17", "1"), "increment is too small to move 2e+17 on"},
         {"unwritable outfile", {"0", "1", "0", "no/such/dir/out.dat"}, udf("0", "1", "1.2", "0.1"),
-         "cannot open no/such/dir/out.dat"},
+         "run_sweep: no/such/dir/out.dat: No such file or directory\n"},
+        {"no state file", {"0", "1", "0", "out.dat"}, udf("0", "1", "1.2", "0.1"),
+         "run_sweep: system.st: No such file or directory\n"},
     };
     for (const Case &c : cases) {
         Workdir dir;
-        dir.write("system.st", kOscillator);
+        const batchtest::Earlier earlier(dir, {"out.dat"});
+        if (std::string(c.what) != "no state file") dir.write("system.st", kOscillator);
         dir.write("param.udf", c.udf_file);
         const auto r = dir.run(RUN_SWEEP, c.args);
         EXPECT_EQ(r.status, 1) << c.what;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
+        EXPECT_TRUE(batchtest::one_line_from("run_sweep", r.err)) << r.err;
         EXPECT_EQ(r.out.find("apar="), std::string::npos) << c.what;
+        EXPECT_EQ(earlier.changed(), "") << c.what;
     }
 }
 

@@ -23,12 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             }
         } else {
             TXFUZZ_REQUIRE(std::strncmp(err.text, "ERROR: ", 7) == 0);
+            TXFUZZ_REQUIRE(std::strncmp(err.reason, "param: ", 7) == 0);  // names the file
         }
     }
     tx::detail::CycleSettings s{1, 2, 3.0};
     tx::detail::ReadError err{};
     txfuzz::InputFile in(data, size);
-    if (!tx::detail::scan_cycle_settings(in.get(), "param.slc", s, err))
+    if (!tx::detail::scan_cycle_settings(in.get(), "param.slc", s, err, nullptr))
         TXFUZZ_REQUIRE(std::strncmp(err.text, "ERROR: ", 7) == 0);
     return 0;
 }

@@ -107,8 +107,7 @@ def load(path=None):
     # Variadic: called with explicit ctypes arguments (the same convention on x86-64 and
     # AArch64 Linux).
     lib.TXVarOpenTraxis.restype = int_
-    if hasattr(lib, "TXEquiCont"):
-        lib.TXEquiCont.restype = int_
+    lib.TXEquiCont.restype = int_
     libc = ctypes.CDLL(None)
     libc.fopen.restype, libc.fopen.argtypes = ctypes.c_void_p, [ctypes.c_char_p, ctypes.c_char_p]
     libc.fflush.argtypes = [ctypes.c_void_p]
@@ -298,8 +297,6 @@ class System:
         """
         lib = self._lib
         tx = self._handle()
-        if not hasattr(lib, "TXEquiCont"):
-            raise NotImplementedError("this libtx has no TXEquiCont")
         if not 0 <= param < self._np:
             raise IndexError(f"no parameter {param}")
         h = tx.contents

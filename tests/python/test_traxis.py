@@ -93,7 +93,6 @@ def fitzhugh_nagumo(t, y, p):
     return [v - v ** 3 / 3.0 - w + current, eps * (v + a - b * w)]
 
 
-@unittest.skipUnless(hasattr(traxis.load(), "TXEquiCont"), "this libtx has no TXEquiCont")
 class Continuation(unittest.TestCase):
     def test_fitzhugh_nagumo_hopf_points_where_the_trace_vanishes(self):
         # trace 1 - v^2 - eps b = 0 at v = -+sqrt(1 - eps b); I from the equilibrium conditions

@@ -10,6 +10,13 @@
 #include "detail/work.hpp"
 #include "tx.h"
 
+#ifdef TX_SHARED_LIBRARY
+// A shared library must load into processes that define no model (a Python interpreter, say):
+// there the two bind weakly and stay null, and the operation refuses to run.
+#pragma weak model
+#pragma weak noise_part
+#endif
+
 extern "C" int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *y) {
     constexpr const char *kName = "TXIntegrate_With_Noise";
     TX_ENTER(tx, kName);
@@ -19,6 +26,9 @@ extern "C" int TXIntegrate_With_Noise(Traxis tx, double *t0, double t1, double *
     const double h = tx->hnoise;
     // hnoise is a public field: a zero, negative or NaN step would never reach t1.
     if (!(h > 0.0)) return TX_FAIL(tx, TX_ERR_TIMESTEP_GUESS, kName);
+#ifdef TX_SHARED_LIBRARY
+    if (!model || !noise_part) return TX_FAIL(tx, TX_ERR_NO_RHS, kName);
+#endif
     const double s = std::sqrt(h);
     const int n = tx->order;
     const std::size_t un = static_cast<std::size_t>(n);

@@ -77,16 +77,18 @@ int sample_trajectory(Traxis tx, double *t, double t1, long n, double *y, tx::de
     std::copy_n(y, order, sample);
     const double dt = (t1 - *t) / static_cast<double>(n);
     int status = emit(*t, y) ? 1 : kWriteFailed;
-    double tact = *t, last = *t;
-    for (double tout = *t + dt; status == 1 && tout <= t1 + dt / 2; tout += dt) {
+    double tact = *t, tout = *t;
+    // Counted rather than run while tout <= t1 + dt/2: where dt is resolved coarsely (a span of
+    // a few subnormals, times far from 0) the summed times drift and that test would add a row.
+    for (long k = 1; status == 1 && k <= n; ++k) {
+        tout += dt;
         while (status == 1 && tout > tact) status = TXStep(tx, &tact, state);
         if (status == 1) status = TXInterpolate(tx, tout, sample);
         if (status == 1 && !emit(tout, sample)) status = kWriteFailed;
-        last = tout;
     }
     if (!done() && status == 1) status = kWriteFailed;
     if (status != 1) return status;
-    *t = last;
+    *t = tout;
     std::copy_n(sample, order, y);
     return 1;
 }

@@ -20,6 +20,11 @@
 
 #include <stdio.h>
 
+/* The shared library exports what this header declares and nothing else. */
+#ifdef __GNUC__
+#pragma GCC visibility push(default)
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -567,6 +572,10 @@ void noise_part(double t, double *y, double *noise);
 
 #ifdef __cplusplus
 }
+#endif
+
+#ifdef __GNUC__
+#pragma GCC visibility pop
 #endif
 
 #endif /* TX_H */

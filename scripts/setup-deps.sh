@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes sure the build tools are present: cmake, a C/C++ compiler, GoogleTest; with --demo,
-# --bench or --peers also what those targets need.
+# --bench, --peers, --valgrind or --fuzz also what those targets need.
 # Installs them with apt-get where that is possible, otherwise says what to install.
 set -u
 missing=()
@@ -22,6 +22,14 @@ if [ "${1:-}" = "--peers" ]; then  # the work-precision comparison and its repor
   [ -f /usr/include/arkode/arkode_erkstep.h ] || missing+=(libsundials-dev)
   command -v gnuplot >/dev/null 2>&1 || missing+=(gnuplot-nox)
   command -v valgrind >/dev/null 2>&1 || missing+=(valgrind)
+fi
+if [ "${1:-}" = "--valgrind" ]; then
+  command -v valgrind >/dev/null 2>&1 || missing+=(valgrind)
+fi
+if [ "${1:-}" = "--fuzz" ]; then  # clang with libFuzzer and the sanitizer runtimes
+  command -v clang++ >/dev/null 2>&1 || missing+=(clang)
+  ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-"$(uname -m)".a >/dev/null 2>&1 \
+    || missing+=(libclang-rt-dev)
 fi
 if [ "${1:-}" = "--bench" ]; then
   [ -f /usr/include/benchmark/benchmark.h ] || [ -f /usr/local/include/benchmark/benchmark.h ] \

@@ -121,6 +121,22 @@ TEST(Tables, SamplesFollowTheLinearSolutionWithoutDisturbingTheSteps) {
     EXPECT_EQ(yp[1], y[1]);
 }
 
+// n + 1 rows also where dt is resolved coarsely and the summed times drift: a span of twelve
+// subnormals in five samples, and ten ulps of 1e10 in seven (found by the column fuzz harness).
+TEST(Tables, RowCountHoldsWhereTheSpacingIsCoarse) {
+    static int rows;
+    const double coarse[][3] = {{0.0, 12 * std::numeric_limits<double>::denorm_min(), 5},
+                                {1e10, 1e10 + 10 * (std::nextafter(1e10, 2e10) - 1e10), 7}};
+    for (const auto &c : coarse) {
+        auto tx = open_quiet(ramp, 2, 1e-10, 0.1);
+        double t = c[0], y[2] = {0.0, 0.0};
+        rows = 0;
+        const long n = static_cast<long>(c[2]);
+        ASSERT_EQ(TXftableg(tx.get(), &t, c[1], n, y, [](double, double *) { ++rows; }), 1);
+        EXPECT_EQ(rows, n + 1) << c[1];
+    }
+}
+
 TEST(Tables, RefusalsTouchNothing) {
     auto tx = open_quiet(txtest::oscillator, 2, 1e-10, 0.01);
     const std::string path = scratch("refused.dat");

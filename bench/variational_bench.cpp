@@ -3,29 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include "bench_support.hpp"
+#include "lorenz_rho.hpp"
 
 namespace txbench {
 namespace {
-
-double g_rho = 28.0;
-
-void lorenz(double, double *y, double *f) {
-    f[0] = 10.0 * (y[1] - y[0]);
-    f[1] = y[0] * (g_rho - y[2]) - y[1];
-    f[2] = y[0] * y[1] - 8.0 / 3.0 * y[2];
-}
-
-void jacobian(double, double *y, double **J) {
-    J[0][0] = -10.0, J[0][1] = 10.0, J[0][2] = 0.0;
-    J[1][0] = g_rho - y[2], J[1][1] = -1.0, J[1][2] = -y[0];
-    J[2][0] = y[1], J[2][1] = y[0], J[2][2] = -8.0 / 3.0;
-}
-
-void rho_jacobian(double, double *y, double **P) {
-    P[0][0] = 0.0;
-    P[1][0] = y[0];
-    P[2][0] = 0.0;
-}
 
 struct Variational {
     Handle tx;
@@ -34,9 +15,9 @@ struct Variational {
     double y[3];
     double t;
 
-    explicit Variational(bool sensitivity) : tx(TXOpenTraxis(lorenz, 3, 1e-8, kFirstStep)) {
+    explicit Variational(bool sensitivity) : tx(TXOpenTraxis(lorenz_rho, 3, 1e-8, kFirstStep)) {
         tx->AbsTol = 1e-8;
-        TXVarOpenTraxis(tx.get(), jacobian, 1, rho_jacobian, &g_rho);
+        TXVarOpenTraxis(tx.get(), lorenz_rho_jacobian, 1, rho_jacobian, &g_rho);
         tx->cp[0] = sensitivity;
         restart();
     }

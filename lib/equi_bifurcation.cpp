@@ -47,8 +47,8 @@ extern "C" int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state)
     if (!block.take(2 * un, un * m + m + 2 * (m + 1) + un * static_cast<std::size_t>(tx->nparam)))
         return TX_FAIL(tx, TX_ERR_NO_MEMORY, kLocate);
     double **const saved = block.matrix(un, m);  // [J | df/dc] at the current point
-    double *const f = block.vector(m);            // residual, then Newton step
-    double *const g = block.vector(m + 1);        // test function at the perturbed points
+    double *const f = block.vector(m);           // residual, then Newton step
+    double *const g = block.vector(m + 1);       // test function at the perturbed points
     double *const lin_work = block.vector(m + 1);
     double **const P = block.matrix(un, static_cast<std::size_t>(tx->nparam));
 

@@ -65,8 +65,11 @@ public:
     }
 
     bool moves(double dc) const {
-        const double step = dc / ltang_;
-        return oldc_ + step != oldc_ || tx::detail::moves_any(oldy_, tang_, n_, step);
+        const double step = dc / ltang_, along = 1.0;
+        return tx::detail::Prediction()
+            .add(oldy_, tang_, n_, step)
+            .add(&oldc_, &along, 1, step)
+            .moves();
     }
 
     double residual() {
@@ -213,9 +216,10 @@ extern "C" int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif
     branch.set_parameter(k);
 
     if (TXEquiPoint(tx, y) != 1) return run.fail(__LINE__, tx->ErrorCode);
-    std::printf("\t\t\tVariables are initialized, the parameter value is %lf\n"
-                "\t\t\tThe main loop is started\n",
-                *c);
+    std::printf(
+        "\t\t\tVariables are initialized, the parameter value is %lf\n"
+        "\t\t\tThe main loop is started\n",
+        *c);
 
     const auto &out = run.out;
     bool first = true;
@@ -277,8 +281,7 @@ extern "C" int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif
         } else {
             // Location or check failed: predict again from the last accepted point.
             std::puts("\t\t\t Warning! TX is not OK!");
-            if (tx::detail::halve(run, dc, [&branch](double step) { return branch.moves(step); }) != 1)
-                return 0;
+            if (tx::detail::halve(run, dc, branch) != 1) return 0;
         }
         std::puts("\t\tSetting first = 0");
         first = false;

@@ -436,8 +436,9 @@ int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc, FILE *stat
  * state; it is adapted within [NewtRelTol |dc| + NewtAbsTol, |dc|], changes sign after each
  * fold, and a step that is 0 or not finite is code 29.  A change in the number of stable
  * eigenvalues or a fold is located (TXLocateEquiBif) and classified (TXCheckEquiBif);
- * nrbif > 0 returns 1 after that many, with *c back at the last continuation point; nrbif 0
- * runs MaxContSteps passes (at least one).  mode selects outputs taking variable arguments in
+ * nrbif > 0 returns 1 after that many, with *c back at the point that revealed the last one
+ * (which stays in the record); nrbif 0 runs MaxContSteps passes (at least one), nrbif < 0 one.
+ * A failed location (code 30) rejects the pass and halves the step.  mode selects outputs taking variable arguments in
  * this order: 1 FILE *state (progress marks, TXStateOutput of each point, TXStateBifOutput of
  * each bifurcation), 2 FILE *path (TXPathOutput of each point and bifurcation), 4 output_t
  * UserOutput then FILE *user (UserOutput(tx, user) after each point and bifurcation, which

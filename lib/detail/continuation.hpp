@@ -68,20 +68,33 @@ int attach_record(Run &run, bool create, int extra);
 // Copies the current value of every registered parameter into the record.
 void record_parameters(Traxis tx);
 
-// Whether old_i + step * dir_i differs from old_i for some i < n.
-inline bool moves_any(const double *old, const double *dir, int n, double step) {
-    for (int i = 0; i < n; ++i)
-        if (old[i] + step * dir[i] != old[i]) return true;
-    return false;
-}
+// Whether a prediction old + step * dir, given in pieces (state, parameters, period), is a
+// point other than old: every component finite and at least one changed.
+class Prediction {
+public:
+    Prediction &add(const double *old, const double *dir, int n, double step) {
+        for (int i = 0; i < n; ++i) {
+            const double p = old[i] + step * dir[i];
+            finite_ = finite_ && std::isfinite(p);
+            moved_ = moved_ || p != old[i];
+        }
+        return *this;
+    }
+    bool moves() const { return finite_ && moved_; }
+
+private:
+    bool finite_ = true;
+    bool moved_ = false;
+};
 
 // Halves *dc after a failed corrector run or a rejected point.  Code 29 when its magnitude is
-// then below mindc, or when the halved step is 0 or no longer changes the predicted point
-// (moves(dc) false): with both Newton tolerances 0, mindc is 0 and would never end the halving.
-template <class Moves>
-int halve(const Run &run, double *dc, Moves &&moves) {
+// then below mindc, or when the halved step is 0 or no longer predicts a point other than the
+// last accepted one (branch.moves(dc) false; a prediction that is not finite counts as none):
+// with both Newton tolerances 0, mindc is 0 and would never end the halving.
+template <class Branch>
+int halve(const Run &run, double *dc, const Branch &branch) {
     *dc /= 2.0;
-    if (std::fabs(*dc) < run.mindc || *dc == 0.0 || !moves(*dc))
+    if (std::fabs(*dc) < run.mindc || *dc == 0.0 || !branch.moves(*dc))
         return run.fail(__LINE__, TX_ERR_MIN_STEPSIZE);
     return 1;
 }
@@ -89,7 +102,8 @@ int halve(const Run &run, double *dc, Moves &&moves) {
 // A branch, the part of a run that is the routine's own, provides
 //   void predict(double dc)        the point predicted by the signed step dc from the last
 //                                  accepted point (and anything the routine does with it);
-//   bool moves(double dc) const    whether a step dc changes any component of that prediction;
+//   bool moves(double dc) const    whether a step dc predicts a finite point other than the
+//                                  last accepted one;
 //   double residual()              a corrector iteration up to the weighted distance of its
 //                                  residual; a converged point has distance <= 1;
 //   void correct(double dist, double &stepdist)
@@ -125,14 +139,13 @@ enum class MinStep { every_run, after_failure };
 // converged, else the result of the report of code 29.
 template <class Branch>
 int corrected_step(Run &run, double *dc, Branch &branch, MinStep rule) {
-    auto moves = [&branch](double step) { return branch.moves(step); };
     for (;;) {
         branch.predict(*dc);
         run.out.step_size(*dc);
         const bool converged = converge(run, branch);
         run.out.progress('\n');
         if (!converged) {
-            if (halve(run, dc, moves) != 1) return 0;
+            if (halve(run, dc, branch) != 1) return 0;
             continue;
         }
         if (rule == MinStep::every_run && std::fabs(*dc) < run.mindc)

@@ -82,6 +82,23 @@ void lorenz_jac(double, double *y, double **J) {
     J[2][0] = y[1], J[2][1] = y[0], J[2][2] = -8.0 / 3.0;
 }
 
+// Lorenz with rho read from the continuation's parameter.
+double g_rho = 15.0;
+void lorenz_rho(double, double *y, double *f) {
+    f[0] = 10.0 * (y[1] - y[0]);
+    f[1] = y[0] * (g_rho - y[2]) - y[1];
+    f[2] = y[0] * y[1] - 8.0 / 3.0 * y[2];
+}
+void lorenz_rho_jac(double t, double *y, double **J) {
+    lorenz_jac(t, y, J);
+    J[1][0] = g_rho - y[2];
+}
+void lorenz_rho_pjac(double, double *y, double **P) {
+    P[0][0] = 0.0;
+    P[1][0] = y[0];
+    P[2][0] = 0.0;
+}
+
 }  // namespace
 
 // The program's model, for TXIntegrate_With_Noise: Lorenz with a constant kick as noise.
@@ -132,6 +149,26 @@ TEST(NoAllocation, PerCallWorkDoesNotGrowWithTheSteps) {
     EXPECT_EQ(lyap_long, lyap_short);
     EXPECT_LE(lyap_long, 1);
     TXCloseTraxis(tx);
+}
+
+TEST(NoAllocation, ContinuationTakesOneBlockWhateverItsLength) {
+    auto run = [](int steps) {
+        Traxis tx = TXOpenTraxis(lorenz_rho, 3, 1e-8, 0.01);
+        TXVarOpenTraxis(tx, lorenz_rho_jac, 1, lorenz_rho_pjac, &g_rho);
+        tx->MaxContSteps = steps;
+        g_rho = 15.0;
+        double y[3] = {6.1, 6.1, 14.0}, dc = 0.2;
+        std::printf("\n");  // the trace's stream has its buffer before counting starts
+        const long count = allocations_in([&] { TXEquiCont(tx, y, &g_rho, &dc, 0, 0); });
+        TXCloseTraxis(tx);
+        return count;
+    };
+    testing::internal::CaptureStdout();
+    const long short_run = run(2), long_run = run(40);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(long_run, short_run);
+    // The record (three pieces, on the first run of a handle), TXEquiPoint's two and the block.
+    EXPECT_LE(long_run, 6);
 }
 
 TEST(NoAllocation, VariationalStepsWithAnalyticAndDifferenceJacobians) {

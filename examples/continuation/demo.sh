@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Bifurcation diagrams from TXEquiCont: the folds of x' = mu + x - x^3 and the Hopf point of the
+# Lorenz equilibria, with stable parts of the branches drawn solid, unstable ones dashed.
+set -euo pipefail
+build="$(cd "$1" && pwd)"; out="$(mkdir -p "$2" && cd "$2" && pwd)"
+cd "$out"
+"$build/examples/equilibrium_branches" > trace.txt
+echo "Bifurcations (parameter, state, type):"
+cat cubic_bifs.dat lorenz_bifs.dat
+echo "Exact: mu = +-$(awk 'BEGIN { printf "%.10g", 2 / (3 * sqrt(3)) }'), rho = $(awk 'BEGIN { printf "%.10g", 470 / 19 }')"
+
+if ! command -v gnuplot > /dev/null; then
+  echo "gnuplot is not installed: no plot (the tables are in $out)"
+  exit 0
+fi
+gnuplot <<'PLOT'
+set terminal pngcairo size 1100,480
+set output 'bifurcation_diagram.png'
+set multiplot layout 1,2
+set style line 1 lc rgb '#1f4e9c' lw 2 dt 1
+set style line 2 lc rgb '#c0392b' lw 2 dt 2
+set style line 3 lc rgb 'black' pt 7 ps 1.3
+set key bottom right
+set title "x' = {/Symbol m} + x - x^3,  y' = -y"
+set xlabel '{/Symbol m}'; set ylabel 'x'
+plot 'cubic_points.dat' using 1:($4 == 0 ? $2 : 1/0) with lines ls 1 title 'stable', \
+     '' using 1:($4 > 0 ? $2 : 1/0) with lines ls 2 title 'unstable', \
+     'cubic_bifs.dat' using 1:2 with points ls 3 title 'saddle-node', \
+     '' using 1:2:(sprintf('  {/Symbol m} = %.6f', $1)) with labels left offset 0,0.8 notitle
+set key top left
+set title 'Lorenz, {/Symbol s} = 10, b = 8/3: nonzero equilibrium'
+set xlabel '{/Symbol r}'; set ylabel 'x = y'
+plot 'lorenz_points.dat' using 1:($5 == 0 ? $2 : 1/0) with lines ls 1 title 'stable', \
+     '' using 1:($5 > 0 ? $2 : 1/0) with lines ls 2 title 'unstable', \
+     'lorenz_bifs.dat' using 1:2 with points ls 3 title 'Hopf', \
+     '' using 1:2:(sprintf('{/Symbol r} = %.6f  ', $1)) with labels right offset 0,0.8 notitle
+unset multiplot
+PLOT
+echo "Plot: $out/bifurcation_diagram.png; path files: $out/cubic_path.dat, $out/lorenz_path.dat"

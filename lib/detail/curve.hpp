@@ -70,7 +70,7 @@ public:
         *c2_ = old_[p2_] + dummy_ * tang_[p2_];
         if (T_) *T_ = old_[n_ + 2] + dummy_ * tang_[n_ + 2];
     }
-    bool moves(double dc) const { return moves_any(old_, tang_, size_, dc / ltang_); }
+    bool moves(double dc) const { return Prediction().add(old_, tang_, size_, dc / ltang_).moves(); }
 
     // x += dx.
     void add(const double *dx) {

@@ -462,8 +462,10 @@ int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif, int mode,
  * Correction: Newton's method on the residual and the test function against LambdaNewtRelTol
  * and LambdaNewtAbsTol, test-function derivatives by differences of LambdaPert.  On return
  * the record's y (and T) and *c1, *c2 hold the last point.  Refused: no sub-handle (1), no
- * record or one too small for the run (28), no work memory (3), step 0 or not finite or
- * halved below NewtRelTol |dc| + NewtAbsTol (29).  Nothing else ends a run early.
+ * record or one too small for the run (28), no work memory (3), a step 0 or not finite (29).
+ * The only early end is code 29 for a step below NewtRelTol |dc| + NewtAbsTol, tested after
+ * every correction in the orbit runs and after failed ones in TXEqui2DCont.  The orbit runs
+ * integrate their difference quotients with nparam 0 and restore it on every return.
  * TXEqui2DCont: folds and Hopf points of equilibria (f = 0 and EQUICRIT = 0 at time txb->t);
  * after TXEquiCont, which puts *c back, set the parameters to the record's c first. */
 int TXEqui2DCont(Traxis tx, double *c1, double *c2, double *dc, int mode, ...);

@@ -120,6 +120,9 @@ private:
     // One period from `state` (copied into yw unless it is yw) with M starting as [I | 0]; the
     // end point is left in yw.  columns: n, or n + 2 with the parameter columns.
     bool period_map(const double *state, int columns) {
+        // A correction that drives the period to 0 or below has left the curve; the
+        // integrator would refuse it.
+        if (!(period_ > 0.0)) return false;
         if (state != yw_) std::memcpy(yw_, state, static_cast<std::size_t>(n_) * sizeof(double));
         for (int i = 0; i < n_; ++i)
             for (int k = 0; k < columns; ++k) M_[i][k] = i == k ? 1.0 : 0.0;
@@ -310,6 +313,9 @@ int follow(Traxis tx, double *c1, double *c2, double *dc, int mode, va_list ap, 
     // Without a section every pin would fail and the first tangent would have no section row.
     if (autonomous && !tx->cut && !tx->CutSurfaceDefined)
         return run.fail(__LINE__, TX_ERR_NO_SECTION);
+    // As TXNonAutoOrbit: over a period that is not positive every point would be a fixed point.
+    if (!(tx->txb->T > 0.0) || std::isinf(tx->txb->T))
+        return run.fail(__LINE__, TX_ERR_NEGATIVE_STEP);
     const TraxisBif txb = tx->txb;
     txb->cindi[0] = kOrbitCurve;
     txb->cindi[1] = index[0];

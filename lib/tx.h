@@ -469,11 +469,12 @@ int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif, int mode,
  * TXEqui2DCont: folds and Hopf points of equilibria (f = 0 and EQUICRIT = 0 at time txb->t);
  * after TXEquiCont, which puts *c back, set the parameters to the record's c first. */
 int TXEqui2DCont(Traxis tx, double *c1, double *c2, double *dc, int mode, ...);
-/* Bifurcations of periodic orbits of an autonomous system, pinned by the handle's section (no
- * section: code 8): the orbit through y returns after T and a multiplier other than the
- * trivial one has modulus 1; with weight 1 + |Im| unless the record's biftype is TORUS.  A
- * prediction or correction that CLOSESTCUT cannot bring onto the section counts as a failed
- * correction.  The period is written into the record at each point. */
+/* The orbit runs refuse a record period txb->T that is not positive and finite (code 7).
+ * TXAuto2DCont: bifurcations of periodic orbits of an autonomous system, pinned by the
+ * handle's section (no section: code 8): the orbit through y returns after T and a multiplier
+ * other than the trivial one has modulus 1, weighted by 1 + |Im| unless the record's biftype
+ * is TORUS.  A prediction or correction that CLOSESTCUT cannot bring onto the section counts
+ * as a failed correction.  The period is written into the record at each point. */
 int TXAuto2DCont(Traxis tx, double *c1, double *c2, double *dc, int mode, ...);
 /* Bifurcations of orbits of a system forced with the fixed period txb->T, every multiplier a
  * candidate.  When a second multiplier comes within 0.025 of +1 or -1, more than ten steps

@@ -85,7 +85,6 @@ TEST(Equi2DCont, CuspFoldCurvePointByPointThroughTheCusp) {
         EXPECT_NEAR(p[k].c2, 3.0 * x * x, 1e-8) << k;
         EXPECT_NEAR(p[k].c1, -2.0 * x * x * x, 1e-8) << k;
         EXPECT_NEAR(p[k].y[1], x, 1e-8) << k;
-        EXPECT_NEAR(27.0 * p[k].c1 * p[k].c1, 4.0 * p[k].c2 * p[k].c2 * p[k].c2, 1e-7) << k;
         if (k > 0) {
             EXPECT_GT(x, p[k - 1].y[0]) << k;
         }
@@ -147,29 +146,6 @@ TEST(Equi2DCont, BrusselatorHopfCurveFromTheLocatedHopfPoint) {
     EXPECT_GT(log.points.back().c1, 1.5);  // a rose: the tangent moves b up at unit rate
 }
 
-TEST(Equi2DCont, SwappedRegistrationOrderGivesTheSameCurve) {
-    // Positions n and n + 1 follow the registration order; the curve and its orientation
-    // (both parameters rise on b = 1 + a^2 at a = 1) do not depend on it.
-    std::vector<CurvePoint> runs[2];
-    for (int swapped = 0; swapped < 2; ++swapped) {
-        g_a = 1.0, g_b = 2.0;
-        OwnedHandle tx = swapped ? open_curve(brusselator, nullptr, nullptr, &g_b, &g_a, 1.0, 2.0)
-                                 : open_curve(brusselator, nullptr, nullptr, &g_a, &g_b, 1.0, 2.0);
-        tx->MaxContSteps = 8;
-        double dc = 0.2;
-        CurveLog log;
-        ASSERT_EQ(TXEqui2DCont(tx.get(), &g_a, &g_b, &dc, 4, txtest::log_curve_point, nullptr), 1);
-        runs[swapped] = log.points;
-    }
-    ASSERT_EQ(runs[0].size(), runs[1].size());
-    for (std::size_t k = 0; k < runs[0].size(); ++k) {
-        // Within the corrector's tolerance: the two runs round differently.
-        EXPECT_NEAR(runs[0][k].c1, runs[1][k].c1, 1e-7) << k;
-        EXPECT_NEAR(runs[0][k].c2, runs[1][k].c2, 1e-7) << k;
-        EXPECT_NEAR(runs[0][k].y[1], runs[1][k].y[1], 1e-7) << k;
-    }
-}
-
 TEST(Equi2DCont, RefusalsAndQuietRuns) {
     OwnedHandle tx = open_cusp();
     double dc = 0.1, other = 0.0;
@@ -182,13 +158,9 @@ TEST(Equi2DCont, RefusalsAndQuietRuns) {
         EXPECT_EQ(TXEqui2DCont(tx.get(), &g_m1, &g_m2, &dc, 0), 0);
         EXPECT_EQ(tx->ErrorCode, 29);
     }
-    // MaxContSteps 0: the start point alone.  Null streams and callback count as clear bits.
-    dc = 0.1;
-    tx->MaxContSteps = 0;
-    CurveLog log;
-    EXPECT_EQ(TXEqui2DCont(tx.get(), &g_m1, &g_m2, &dc, 4, txtest::log_curve_point, nullptr), 1);
-    EXPECT_EQ(log.points.size(), 1u);
     // The minimum step ends only runs whose corrector failed: |dc| < mindc here from the start.
+    // Null streams and callback count as clear bits.
+    dc = 0.1;
     tx->MaxContSteps = 3;
     tx->NewtRelTol = 2.0;
     EXPECT_EQ(TXEqui2DCont(tx.get(), &g_m1, &g_m2, &dc, 7, nullptr, nullptr, nullptr, nullptr), 1);

@@ -174,7 +174,7 @@ TEST(NonAuto2DCont, NoSecondReportWithinTenSteps) {
     EXPECT_NEAR(p.back().c1, 0.2 * p.back().c2 * p.back().c2, 1e-7);
 }
 
-TEST(NonAuto2DCont, MinimumStepAfterEveryCorrectorRun) {
+TEST(NonAuto2DCont, MinimumStepAfterEveryCorrectorRunAndRefusedPeriods) {
     // A step below NewtRelTol |dc| from the start ends the run after its first, converged,
     // corrector run; the parameter count is back.
     g_c1 = 0.0, g_c2 = 0.0;
@@ -186,6 +186,14 @@ TEST(NonAuto2DCont, MinimumStepAfterEveryCorrectorRun) {
     EXPECT_EQ(TXNonAuto2DCont(tx.get(), &g_c1, &g_c2, &dc, 4, txtest::log_curve_point, nullptr), 0);
     EXPECT_EQ(tx->ErrorCode, 29);
     EXPECT_EQ(tx->nparam, 2);
+    EXPECT_EQ(log.points.size(), 1u);
+    // A record without a period (as one from an equilibrium run) is refused before any output.
+    for (double T : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
+        tx->txb->T = T;
+        EXPECT_EQ(TXNonAuto2DCont(tx.get(), &g_c1, &g_c2, &dc, 4, txtest::log_curve_point, nullptr),
+                  0);
+        EXPECT_EQ(tx->ErrorCode, 7);
+    }
     EXPECT_EQ(log.points.size(), 1u);
 }
 

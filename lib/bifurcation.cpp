@@ -6,6 +6,7 @@
 
 #include "detail/bif_record.hpp"
 #include "detail/enter.hpp"
+#include "detail/multipliers.hpp"
 #include "detail/record.hpp"
 #include "tx.h"
 
@@ -139,10 +140,8 @@ extern "C" double CRIT(Traxis tx, int *crit1, int mode) {
     const int n = record_order(tx);
     const int last = std::min(n - 1 - mode, n - 1);
     if (n <= 0) return 0.0;
-    auto modulus = [&](int i) { return std::sqrt(b->er[i] * b->er[i] + b->ei[i] * b->ei[i]); };
-    *crit1 = argmin(0, std::max(last + 1, 1), -1,
-                    [&](int i) { return std::fabs(modulus(i) - 1.0); });
-    return modulus(*crit1);
+    *crit1 = tx::detail::nearest_to_unit_circle(b->er, b->ei, std::max(last + 1, 1));
+    return tx::detail::modulus(b->er, b->ei, *crit1);
 }
 
 extern "C" double EQUICRIT(Traxis tx, int *crit1) {

@@ -97,7 +97,7 @@ int mark_parameter_pair(const Run &run, const double *c1, const double *c2, int 
     return 1;
 }
 
-double fold_measure(const double *tang, const double *oldtang, int n) {
+double fold_measure(const double *tang, const double *oldtang, int n, int kept_allowed) {
     int changed = 0, kept = 0;
     double sum = 0.0;
     for (int i = 0; i < n; ++i) {
@@ -109,7 +109,7 @@ double fold_measure(const double *tang, const double *oldtang, int n) {
             ++kept;
         }
     }
-    return changed > 0 && kept == 0 ? sum / (2 * n) : 0.0;
+    return changed > 0 && kept <= kept_allowed ? sum / (2 * n) : 0.0;
 }
 
 }  // namespace tx::detail

@@ -129,6 +129,8 @@ public:
         std::printf("done(ltang == %lf)\n", ltang_);
     }
 
+    int failure() const { return 0; }  // f can always be evaluated
+
     double fold_measure() const { return tx::detail::fold_measure(tang_, oldtang_, n_); }
     bool stability_changed() const { return ns_ != oldns_; }
 

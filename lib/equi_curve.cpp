@@ -58,7 +58,7 @@ public:
     }
 
     double residual() {
-        if (!finite()) return kNaN;
+        if (failure_ || !finite()) return kNaN;
         e_ = at_point();
         for (int i = 0; i < n_; ++i) ws_[i] = -ws_[i];
         ws_[n_] = -e_;
@@ -82,7 +82,7 @@ private:
     // EQUICRIT of the Jacobian in J_ (destroyed), NaN when there is no spectrum.
     double test() {
         int cd = 0;
-        return tx::detail::record_spectrum(tx_, J_) ? EQUICRIT(tx_, &cd) : kNaN;
+        return record_spectrum(J_) ? EQUICRIT(tx_, &cd) : kNaN;
     }
 
     // f into ws, the bordered rows [df/dy | df/dc at the parameters' positions] into the
@@ -143,5 +143,5 @@ extern "C" int TXEqui2DCont(Traxis tx, double *c1, double *c2, double *dc, int m
     curve.start(run);
     curve.first_tangent(dc);
     return tx::detail::follow_curve(run, dc, curve, tx::detail::MinStep::after_failure,
-                                    [](int) {});
+                                    [](int) { return 1; });
 }

@@ -81,7 +81,7 @@ public:
     }
 
     double residual() {
-        if (off_section_ || !finite()) return kNaN;
+        if (failure_ || off_section_ || !finite()) return kNaN;
         g_ = at_point(true);
         if (std::isnan(g_)) return kNaN;
         for (int i = 0; i < n_; ++i) ws_[i] = y_[i] - yw_[i];
@@ -109,11 +109,13 @@ public:
 
     // After each accepted point of a forced orbit: a second multiplier near +1 or -1, more
     // than ten steps after the last point of codimension two, starts a search for the next.
-    void watch(const Run &run, int steps) {
+    // 1, or the report of an integration or spectrum that failed during the search.
+    int watch(const Run &run, int steps) {
         int cd1 = 0, cd2 = 0;
         const double second = CRIT2(tx_, &cd1, &cd2);
         if (second < kSecondWindow && co2step_ + kSearchSpacing < steps)
             search(run, steps, cd1, cd2);
+        return failure_ ? run.fail(__LINE__, failure_) : 1;
     }
 
 private:
@@ -126,13 +128,13 @@ private:
         if (state != yw_) std::memcpy(yw_, state, static_cast<std::size_t>(n_) * sizeof(double));
         for (int i = 0; i < n_; ++i)
             for (int k = 0; k < columns; ++k) M_[i][k] = i == k ? 1.0 : 0.0;
-        return TXVarIntegrate(tx_, &t_, t_ + period_, yw_, M_) == 1;
+        return reported(TXVarIntegrate(tx_, &t_, t_ + period_, yw_, M_) == 1);
     }
 
     // The multipliers of the monodromy matrix in M (destroyed) into the record; for autonomous
     // orbits the trivial one goes last, where CRIT leaves it out.
     bool multipliers() {
-        if (!tx::detail::record_spectrum(tx_, M_)) return false;
+        if (!record_spectrum(M_)) return false;
         if (aut_) SORTEIG(tx_->txb->er, tx_->txb->ei, n_);
         return true;
     }
@@ -326,9 +328,9 @@ int follow(Traxis tx, double *c1, double *c2, double *dc, int mode, va_list ap, 
     curve.first_tangent(dc);
     if (autonomous)
         return tx::detail::follow_curve(run, dc, curve, tx::detail::MinStep::every_run,
-                                        [](int) {});
+                                        [](int) { return 1; });
     return tx::detail::follow_curve(run, dc, curve, tx::detail::MinStep::every_run,
-                                    [&](int steps) { curve.watch(run, steps); });
+                                    [&](int steps) { return curve.watch(run, steps); });
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ void set_identity(double **phi, int n) {
         for (int k = 0; k < n; ++k) phi[i][k] = i == k ? 1.0 : 0.0;
 }
 
-// Weighted distance of the residual r from zero, relative to the state x it belongs to.  A
-// component whose weight is exactly 0 (x_i = 0 under NewtAbsTol = 0) is left out.
+// Weighted distance of the residual r from zero, relative to the state x it belongs to.
 double newton_distance(const Traxis tx, const double *r, const double *x, int n) {
     return tx::detail::weighted_distance(r, x, n, tx->NewtRelTol, tx->NewtAbsTol);
 }

@@ -427,6 +427,27 @@ int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state);
  * used. */
 int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc, FILE *state);
 
+/* ---- orbit bifurcations ---- */
+
+/* From the orbit in txb (t, y, T, multipliers er/ei) to the nearby orbit whose critical
+ * multiplier lies on the unit circle, by Newton's method on the start point, *c and, for an
+ * autonomous orbit (mode = p > 0 turns per period), the period.  c must be exactly one registered
+ * parameter; it is left at the located value, and txb receives the point, its monodromy matrix
+ * with the parameter column, the multipliers, all parameter values and the period.  Marks to
+ * state (may be NULL): "." distance fell, "!" it did not, "%" the period was halved.
+ * 0 without a report when not located.  Both operations work on any record made for at least
+ * tx's order and parameters (else code 28) and restore nparam on every return. */
+int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *state);
+/* Classifies the located point in txb: four neighbouring orbits, top and bottom at distance
+ * thedc along the critical direction with the parameter free, left and right at the parameter
+ * moved by -thedc and +thedc (distances halved or doubled until they converge), their stable
+ * multipliers counted; writes biftype, trans, tang, the neighbours, btype and indir (the
+ * neighbour most nearly opposite to the arrival direction held in intang[0 ... order]).  mode:
+ * 0 forced, 1 autonomous (also above 1).  The registered parameters and the record's period are
+ * left at the record's values, also after a failure.  Marks: "v" "^" "<" for retried neighbours.  0 without a report when a
+ * neighbour cannot be found. */
+int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int mode, FILE *state);
+
 /* ---- continuation ---- */
 
 /* Follows a branch of equilibria of fcn (at time 0) while *c varies; *c must be registered
@@ -448,6 +469,23 @@ int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc, FILE *stat
  * as no convergence; halving the step below NewtRelTol |dc| + NewtAbsTol, to 0, or until it
  * no longer moves the predicted point is code 29. */
 int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif, int mode, ...);
+
+/* Follow a branch of periodic orbits while *c varies, with the calling convention, outputs,
+ * step control and bifurcation handling of TXEquiCont (no trace on standard output).  The
+ * residual is the point minus its image after one period; stability is judged by the Floquet
+ * multipliers; a change in the number of those inside the unit circle, or a fold, is located
+ * (TXLocateBif) and, when CheckBifs is set, classified (TXCheckBif); intang then holds the unit
+ * direction (state, parameter) of arrival.  nrbif > 0 returns 1 after that many bifurcations,
+ * with *c and the record as located.  The record gets kind 1, and T at each point.  t advances
+ * with every period integrated.
+ * TXAutoCont: an autonomous orbit crossing the section 2p times per period; y starts near the
+ * orbit (TXAutoOrbit, then the nearest crossing), *T receives the period and follows it.  A
+ * section search that fails without a reason is code 30.
+ * TXNonAutoCont: an orbit of a system forced with period T > 0, which stays fixed. */
+int TXAutoCont(Traxis tx, double t, double *y, int p, double *T, double *c, double *dc, int nrbif,
+               int mode, ...);
+int TXNonAutoCont(Traxis tx, double t, double *y, double T, double *c, double *dc, int nrbif,
+                  int mode, ...);
 
 /* Two-parameter continuation of a curve of bifurcations from the point held in the record
  * tx->txb (its y, t and, for orbits, T) and the current values of *c1 and *c2, two different

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Bifurcation diagrams from TXEquiCont: the folds of x' = mu + x - x^3 and the Hopf point of the
-# Lorenz equilibria, with stable parts of the branches drawn solid, unstable ones dashed; and
-# from TXEqui2DCont the curve of folds in two parameters through the cusp.
+# Lorenz equilibria, with stable parts of the branches drawn solid, unstable ones dashed; from
+# TXEqui2DCont the curve of folds in two parameters through the cusp.  Then the periodic orbits
+# of the Roessler system through a period doubling (rossler_demo.sh).
 set -euo pipefail
 build="$(cd "$1" && pwd)"; out="$(mkdir -p "$2" && cd "$2" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
 cd "$out"
 "$build/examples/equilibrium_branches" > trace.txt
 echo "Bifurcations (parameter, state, type):"
@@ -11,6 +13,7 @@ cat cubic_bifs.dat lorenz_bifs.dat
 echo "Exact: mu = +-$(awk 'BEGIN { printf "%.10g", 2 / (3 * sqrt(3)) }'), rho = $(awk 'BEGIN { printf "%.10g", 470 / 19 }')"
 # The fold curve of the cusp from the first fold of that branch (TXEqui2DCont).
 "$build/examples/cusp_fold_curve" > cusp_trace.txt
+"$here/rossler_demo.sh" "$build" "$out"
 
 if ! command -v gnuplot > /dev/null; then
   echo "gnuplot is not installed: no plot (the tables are in $out)"

@@ -108,7 +108,9 @@ int halve(const Run &run, double *dc, const Branch &branch) {
 //                                  residual; a converged point has distance <= 1;
 //   void correct(double dist, double &stepdist)
 //                                  the rest of the iteration after its progress mark: when
-//                                  dist > 1, the Newton correction and the new stepdist.
+//                                  dist > 1, the Newton correction and the new stepdist;
+//   int failure() const            0, or the code that ends the run because residual() could
+//                                  not evaluate the point (it then returned NaN).
 
 // The Newton corrector: iterates while the count is below MaxNewtSteps, the distance is above
 // 1, has not doubled and the point has not wandered 2 maxdc from the last accepted one.  Marks
@@ -136,7 +138,7 @@ enum class MinStep { every_run, after_failure };
 // Predicts with *dc from the last accepted point and corrects, halving the step and predicting
 // again from the same point after each corrector failure, until a corrector run converges.
 // State output: "   Stepsize: %g " before each run, its marks, a line end after it.  1 when
-// converged, else the result of the report of code 29.
+// converged, else the result of the report of code 29 or of the branch's failure.
 template <class Branch>
 int corrected_step(Run &run, double *dc, Branch &branch, MinStep rule) {
     for (;;) {
@@ -144,6 +146,7 @@ int corrected_step(Run &run, double *dc, Branch &branch, MinStep rule) {
         run.out.step_size(*dc);
         const bool converged = converge(run, branch);
         run.out.progress('\n');
+        if (const int code = branch.failure()) return run.fail(__LINE__, code);
         if (!converged) {
             if (halve(run, dc, branch) != 1) return 0;
             continue;
@@ -171,10 +174,10 @@ void grow_step(const Run &run, double *dc);
 int mark_parameter_pair(const Run &run, const double *c1, const double *c2, int index[2]);
 
 // The turning-point measure of the one-parameter runs: the sum of |tang_i - oldtang_i| over the
-// components that changed sign, divided by 2n, when no component kept its sign, else 0.  Above
-// 1 the branch has folded back between the two points.  A component whose tangent is 0 at
-// either point (a variable the parameter does not move, such as y of y' = -y) counts neither
-// way: otherwise it would hide every fold.
-double fold_measure(const double *tang, const double *oldtang, int n);
+// components that changed sign, divided by 2n, when at most `kept_allowed` components kept
+// their sign, else 0.  Above 1 the branch has folded back between the two points.  A component
+// whose tangent is 0 at either point (a variable the parameter does not move, such as y of
+// y' = -y) counts neither way: otherwise it would hide every fold.
+double fold_measure(const double *tang, const double *oldtang, int n, int kept_allowed = 0);
 
 }  // namespace tx::detail

@@ -166,6 +166,9 @@ public:
         return std::isfinite(*c1_) && std::isfinite(*c2_) && (!T_ || std::isfinite(*T_));
     }
 
+    // 0, or the code of a failed evaluation that ends the run.
+    int failure() const { return failure_; }
+
     static double length(const double *v, int m) {
         double sum = 0.0;
         for (int j = 0; j < m; ++j) sum += v[j] * v[j];
@@ -173,6 +176,23 @@ public:
     }
 
 protected:
+    // ok, after keeping the reason of a failure: the code the failed operation left, else 30.
+    bool reported(bool ok) {
+        if (!ok && !failure_)
+            failure_ = tx_->ErrorCode != 0 ? tx_->ErrorCode : TX_ERR_NO_CONVERGENCE;
+        return ok;
+    }
+
+    // Eigenvalues of the n x n matrix A (destroyed) into the record's er and ei.  False for a
+    // matrix that is not finite, which the QR iteration could only fail on (the point is
+    // then merely unusable), or when the iteration failed.
+    bool record_spectrum(double **A) {
+        for (int i = 0; i < n_; ++i)
+            for (int k = 0; k < n_; ++k)
+                if (!std::isfinite(A[i][k])) return false;
+        return reported(TXEigen(tx_, n_, A, tx_->txb->er, tx_->txb->ei) == 1);
+    }
+
     Traxis tx_;
     int n_;
     int size_;
@@ -185,21 +205,12 @@ protected:
     double *tang_ = nullptr;  // predictor direction, of length ltang_
     double ltang_ = 0.0;
     double dummy_ = 0.0;  // step along tang_ of the last prediction
+    int failure_ = 0;
 };
-
-// Eigenvalues of the n x n matrix A (destroyed) into the record's er and ei.  False for a
-// matrix that is not finite, which the QR iteration could only fail on, or when it failed.
-inline bool record_spectrum(Traxis tx, double **A) {
-    const int n = tx->order;
-    for (int i = 0; i < n; ++i)
-        for (int k = 0; k < n; ++k)
-            if (!std::isfinite(A[i][k])) return false;
-    return TXEigen(tx, n, A, tx->txb->er, tx->txb->ei) == 1;
-}
 
 // The loop of accepted points.  Branch is a Curve with the routine's corrector (residual and
 // correct, as corrected_step wants them); watch(steps) runs after each accepted point has been
-// kept.
+// kept and returns 1, or the result of an error report that ends the run.
 template <class Branch, class Watch>
 int follow_curve(Run &run, double *dc, Branch &branch, MinStep rule, Watch &&watch) {
     for (int steps = 0; steps < run.tx->MaxContSteps; ++steps) {
@@ -209,7 +220,7 @@ int follow_curve(Run &run, double *dc, Branch &branch, MinStep rule, Watch &&wat
         branch.secant();
         grow_step(run, dc);
         branch.keep();
-        watch(steps);
+        if (watch(steps) != 1) return 0;
     }
     return 1;
 }

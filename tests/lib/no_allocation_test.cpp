@@ -222,6 +222,29 @@ TEST(NoAllocation, TwoParameterContinuationTakesOneBlockWhateverItsLength) {
     }
 }
 
+double g_drive = 1.0;
+void driven(double t, double *y, double *f) {  // a forced orbit that moves with g_drive
+    f[0] = -y[0] + g_drive * std::cos(t);
+    f[1] = -2.0 * y[1] + std::sin(t);
+}
+
+TEST(NoAllocation, OrbitContinuationTakesOneBlockWhateverItsLength) {
+    auto run = [](int steps) {
+        Traxis tx = TXOpenTraxis(driven, 2, 1e-8, 0.01);
+        TXVarOpenTraxis(tx, nullptr, 1e-7, 1, nullptr, 1e-7, &g_drive);
+        tx->MaxContSteps = steps;
+        g_drive = 1.0;
+        double y[2] = {0.5, -0.2}, dc = 0.1;
+        const long count =
+            allocations_in([&] { TXNonAutoCont(tx, 0.0, y, 2.0 * M_PI, &g_drive, &dc, 0, 0); });
+        TXCloseTraxis(tx);
+        return count;
+    };
+    const long short_run = run(2), long_run = run(20);
+    EXPECT_EQ(long_run, short_run);
+    EXPECT_LE(long_run, 4);  // the record (three pieces, made by the run) and the block
+}
+
 TEST(NoAllocation, VariationalStepsWithAnalyticAndDifferenceJacobians) {
     double rho = 28.0;
     for (bool analytic : {true, false}) {

@@ -149,7 +149,7 @@ TEST(NonAuto2DCont, ReportsWhereBothMultipliersReachMinusOneOnceAndGoesOn) {
     const std::vector<CurvePoint> p = follow_forced(1.5, 40, text);
     for (const CurvePoint &q : p) {
         EXPECT_NEAR(q.c1, 0.2 * q.c2 * q.c2, 1e-7) << q.steps;  // l1 = 0
-        EXPECT_NEAR(q.y[0], 1.0 + 0.5 * q.c2, 1e-8) << q.steps;
+        EXPECT_NEAR(q.y[0], 1.0 + 0.5 * (q.c1 + q.c2), 1e-8) << q.steps;
     }
     const std::vector<CurvePoint> found = codimension_two(p);
     ASSERT_EQ(found.size(), 2u);
@@ -160,8 +160,30 @@ TEST(NonAuto2DCont, ReportsWhereBothMultipliersReachMinusOneOnceAndGoesOn) {
     EXPECT_NEAR(found[1].c2, 1.5, 1e-6);
     EXPECT_NEAR(found[1].c1, 0.45, 1e-6);
     EXPECT_GT(found[1].steps - found[0].steps, 10);
-    EXPECT_GT(p.back().c2, 1.7);  // on past both
+    EXPECT_GT(p.back().c2, 1.6);  // on past both
     EXPECT_EQ(p.size(), 41u + found.size());
+}
+
+TEST(NonAuto2DCont, FromThePeriodDoublingThatTheOneParameterRunLocated) {
+    g_root = 10.0;
+    g_c1 = -0.3, g_c2 = 0.0;
+    double y[2] = {0.8, 0.1}, dc = 0.05;  // near the orbit through (0.85, 0)
+    OwnedHandle tx = open_orbit(doubling_forced, 2, &g_c1, &g_c2, y, 1.0);
+    tx->NewtAbsTol = 1e-9;  // y[1] passes through 0
+    tx->CheckBifs = 0;      // linear in the pair: no doubled orbit to classify the point by
+    ASSERT_EQ(TXNonAutoCont(tx.get(), 0.0, y, 1.0, &g_c1, &dc, 1, 0), 1);
+    EXPECT_NEAR(g_c1, 0.0, 1e-6);  // left at the located point, as the record is
+
+    tx->MaxContSteps = 5;
+    dc = 0.05;
+    CurveLog log;
+    ASSERT_EQ(TXNonAuto2DCont(tx.get(), &g_c1, &g_c2, &dc, 4, txtest::log_curve_point, nullptr), 1);
+    ASSERT_EQ(log.points.size(), 6u);
+    for (const CurvePoint &q : log.points) {
+        EXPECT_NEAR(q.c1, 0.2 * q.c2 * q.c2, 1e-6) << q.steps;
+        EXPECT_NEAR(q.y[0], 1.0 + 0.5 * (q.c1 + q.c2), 1e-6) << q.steps;
+    }
+    EXPECT_GT(log.points.back().c2, 0.2);
 }
 
 TEST(NonAuto2DCont, NoSecondReportWithinTenSteps) {

@@ -36,13 +36,14 @@ inline void doubling_cycle(double, double *y, double *f) {
 }
 inline double section(double, double *y) { return g_c1 < cut_reach ? y[1] : 1.0; }
 
-// Forced, 2-D, period 1: the orbit v = k (cos 2 pi t, sin 2 pi t), k = 1 + c2 / 2, rates
+// Forced, 2-D, period 1: the orbit v = k (cos 2 pi t, sin 2 pi t), k = 1 + (c1 + c2) / 2, rates
 // l1 = c1 - c2^2 / 5 and l2, which vanishes at c2 = 0.6 and at c2 = g_root.  Both
 // multipliers are -1 at (c1, c2) = (0.072, 0.6) and (g_root^2 / 5, g_root).
 inline thread_local double g_root = 10.0;
 inline double second_rate() { return 0.5 * (g_c2 - 0.6) * (g_root - g_c2) / (g_root - 0.6); }
 inline void doubling_forced(double t, double *y, double *f) {
-    const double w = 2.0 * M_PI, c = std::cos(w * t), s = std::sin(w * t), k = 1.0 + 0.5 * g_c2;
+    const double w = 2.0 * M_PI, c = std::cos(w * t), s = std::sin(w * t);
+    const double k = 1.0 + 0.5 * (g_c1 + g_c2);
     const double v[2] = {y[0] - k * c, y[1] - k * s};
     half_turn(g_c1 - 0.2 * g_c2 * g_c2, second_rate(), c, s, 0.5 * w, v, f);
     f[0] -= k * w * s;

@@ -26,7 +26,6 @@ public:
     Curve(Traxis tx, double *y, double *c1, double *c2, double *T)
         : tx_(tx), n_(tx->order), size_(tx->order + (T ? 3 : 2)), y_(y), c1_(c1), c2_(c2), T_(T) {}
 
-    int size() const { return size_; }
     // What take() takes from a block.
     static std::size_t doubles(int n, bool period) {
         return 2 * (static_cast<std::size_t>(n) + (period ? 3 : 2));
@@ -53,7 +52,8 @@ public:
         if (T_) old_[n_ + 2] = *T_;
     }
 
-    // The first point is the caller's: it is kept and written as step 0.
+    // The first point is the caller's: it is kept and written as step 0, with the parameters'
+    // current values, from which the run starts.
     void start(const Run &run) {
         keep();
         record_parameters(tx_);

@@ -5,6 +5,7 @@
 
 #include "detail/bif_record.hpp"
 #include "detail/continuation.hpp"
+#include "detail/parameters.hpp"
 #include "tx.h"
 
 namespace tx::detail {
@@ -80,6 +81,20 @@ void adapt_step(const Run &run, double *dc, double cosine, double eigcrit, doubl
     const double sign = *dc < 0.0 ? -1.0 : 1.0;
     const double magnitude = std::min(std::max(std::fabs(*dc), run.mindc), run.maxdc);
     *dc = sign * magnitude;
+}
+
+void grow_step(const Run &run, double *dc) {
+    *dc = 1.25 * *dc;
+    if (std::fabs(*dc) > run.maxdc) *dc = std::copysign(run.maxdc, *dc);
+}
+
+int mark_parameter_pair(const Run &run, const double *c1, const double *c2, int index[2]) {
+    const double *const wanted[2] = {c1, c2};
+    const int matches = mark_parameters(run.tx, wanted, 2, index);
+    // Two matches alone would also pass a parameter registered twice beside one not registered.
+    if (matches != 2 || c1 == c2 || index[0] < 0 || index[1] < 0)
+        return run.fail(__LINE__, TX_ERR_NPARAM);
+    return 1;
 }
 
 double fold_measure(const double *tang, const double *oldtang, int n, int kept_allowed) {

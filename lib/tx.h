@@ -565,6 +565,41 @@ int TXAutoCont(Traxis tx, double t, double *y, int p, double *T, double *c, doub
 int TXNonAutoCont(Traxis tx, double t, double *y, double T, double *c, double *dc, int nrbif,
                   int mode, ...);
 
+/* Two-parameter continuation of a curve of bifurcations from the point held in the record
+ * tx->txb (its y, t and, for orbits, T) and the current values of *c1 and *c2, two different
+ * parameters each registered exactly once (else code 26).  The extended unknown is the state,
+ * the two parameters (the one registered earlier first) and, for TXAuto2DCont, the period.
+ * The start point is written first, as step 0; then MaxContSteps points follow, each written
+ * to the outputs that mode selects as in TXEquiCont, with its step number.  *dc: the signed
+ * first step, measured in the whole extended unknown; a negative one reverses the first
+ * tangent, which moves the parameter registered later (TXAuto2DCont: earlier) at unit rate.
+ * The step becomes positive, halves after a failed correction and grows by 1.25 after each
+ * point up to |dc| at entry; the secant through the last two points gives the direction.
+ * Correction: Newton's method on the residual and the test function against LambdaNewtRelTol
+ * and LambdaNewtAbsTol, test-function derivatives by differences of LambdaPert.  On return
+ * the record's y (and T) and *c1, *c2 hold the last point.  Refused: no sub-handle (1), no
+ * record or one too small for the run (28), no work memory (3), a step 0 or not finite (29).
+ * The only early end is code 29 for a step below NewtRelTol |dc| + NewtAbsTol, tested after
+ * every correction in the orbit runs and after failed ones in TXEqui2DCont.  The orbit runs
+ * integrate their difference quotients with nparam 0 and restore it on every return.
+ * TXEqui2DCont: folds and Hopf points of equilibria (f = 0 and EQUICRIT = 0 at time txb->t);
+ * after TXEquiCont, which puts *c back, set the parameters to the record's c first. */
+int TXEqui2DCont(Traxis tx, double *c1, double *c2, double *dc, int mode, ...);
+/* The orbit runs refuse a record period txb->T that is not positive and finite (code 7).
+ * TXAuto2DCont: bifurcations of periodic orbits of an autonomous system, pinned by the
+ * handle's section (no section: code 8): the orbit through y returns after T and a multiplier
+ * other than the trivial one has modulus 1, weighted by 1 + |Im| unless the record's biftype
+ * is TORUS.  A prediction or correction that CLOSESTCUT cannot bring onto the section counts
+ * as a failed correction.  The period is written into the record at each point. */
+int TXAuto2DCont(Traxis tx, double *c1, double *c2, double *dc, int mode, ...);
+/* Bifurcations of orbits of a system forced with the fixed period txb->T, every multiplier a
+ * candidate.  When a second multiplier comes within 0.025 of +1 or -1, more than ten steps
+ * after the last such point, Newton's method looks for the point where the two critical
+ * multipliers meet on the unit circle; one found is written (after " ---- CO-DIMENSION 2 ----"
+ * on the state stream) with the step number of the point before it, and the run goes on past
+ * it.  A search that fails leaves the last point as it was. */
+int TXNonAuto2DCont(Traxis tx, double *c1, double *c2, double *dc, int mode, ...);
+
 /* ---- program-provided model (needed only by TXIntegrate_With_Noise) ---- */
 
 void model(double t, double *y, double *dydt);

@@ -165,6 +165,14 @@ int corrected_step(Run &run, double *dc, Branch &branch, MinStep rule) {
 void adapt_step(const Run &run, double *dc, double cosine, double eigcrit, double lasteigcrit,
                 double cap);
 
+// The step rule of the two-parameter runs: after each accepted point the step grows by 1.25,
+// up to its magnitude at entry, keeping its sign.
+void grow_step(const Run &run, double *dc);
+
+// Marks c1 and c2 as the only active parameters: 1 with their list indices in index[0] and
+// index[1], else code 26 unless they are two different addresses, each registered exactly once.
+int mark_parameter_pair(const Run &run, const double *c1, const double *c2, int index[2]);
+
 // The turning-point measure of the one-parameter runs: the sum of |tang_i - oldtang_i| over the
 // components that changed sign, divided by 2n, when at most `kept_allowed` components kept
 // their sign, else 0.  Above 1 the branch has folded back between the two points.  A component

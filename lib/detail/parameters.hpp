@@ -32,4 +32,18 @@ inline int mark_parameter(Traxis tx, const double *c) {
     return mark_parameters(tx, &c, 1, &index) == 1 ? index : -1;
 }
 
+// Sets nparam to 0 while it lives, so that the variational integrator computes the monodromy
+// matrix without parameter columns; the caller's count comes back on every way out.
+class WithoutParameters {
+public:
+    explicit WithoutParameters(Traxis tx) : tx_(tx), saved_(tx->nparam) { tx->nparam = 0; }
+    ~WithoutParameters() { tx_->nparam = saved_; }
+    WithoutParameters(const WithoutParameters &) = delete;
+    WithoutParameters &operator=(const WithoutParameters &) = delete;
+
+private:
+    Traxis tx_;
+    int saved_;
+};
+
 }  // namespace tx::detail

@@ -108,6 +108,20 @@ void lorenz_rho_pjac(double, double *y, double **P) {
     P[2][0] = 0.0;
 }
 
+// Curves in the parameters p, q: the folds of x' = p + q x - x^3, y' = -y, and the period
+// doubling of a forced pair turning by half a turn per period, at p = q.
+double g_p = 2.0, g_q = 3.0;
+void cusp(double, double *y, double *f) {
+    f[0] = g_p + g_q * y[0] - y[0] * y[0] * y[0];
+    f[1] = -y[1];
+}
+void half_turn(double t, double *y, double *f) {
+    const double a = (g_p - g_q - 1.0) / 2.0, b = (g_p - g_q + 1.0) / 2.0;
+    const double c = std::cos(2.0 * M_PI * t), s = std::sin(2.0 * M_PI * t);
+    f[0] = a * y[0] + b * (c * y[0] + s * y[1]) - M_PI * y[1];
+    f[1] = a * y[1] + b * (s * y[0] - c * y[1]) + M_PI * y[0];
+}
+
 }  // namespace
 
 // The program's model, for TXIntegrate_With_Noise: Lorenz with a constant kick as noise.
@@ -178,6 +192,34 @@ TEST(NoAllocation, ContinuationTakesOneBlockWhateverItsLength) {
     EXPECT_EQ(long_run, short_run);
     // The record (three pieces, on the first run of a handle), TXEquiPoint's two and the block.
     EXPECT_LE(long_run, 6);
+}
+
+TEST(NoAllocation, TwoParameterContinuationTakesOneBlockWhateverItsLength) {
+    for (bool orbit : {false, true}) {
+        auto run = [orbit](int steps) {
+            Traxis tx = TXOpenTraxis(orbit ? half_turn : cusp, 2, 1e-8, 0.01);
+            tx->TerminateOnFatalError = 0;
+            TXVarOpenTraxis(tx, nullptr, 1e-7, 2, nullptr, 1e-7, &g_p, &g_q);
+            tx->txb = TXCreateBif(tx);
+            tx->MaxContSteps = steps;
+            g_p = orbit ? 0.0 : 2.0;
+            g_q = orbit ? 0.0 : 3.0;
+            tx->txb->y[0] = orbit ? 0.0 : -1.0;
+            tx->txb->y[1] = 0.0;
+            tx->txb->T = 1.0;
+            double dc = 0.05;
+            const long count = allocations_in([&] {
+                EXPECT_EQ(orbit ? TXNonAuto2DCont(tx, &g_p, &g_q, &dc, 0)
+                                : TXEqui2DCont(tx, &g_p, &g_q, &dc, 0),
+                          1);
+            });
+            TXCloseTraxis(tx);
+            return count;
+        };
+        const long short_run = run(2), long_run = run(20);
+        EXPECT_EQ(long_run, short_run) << orbit;
+        EXPECT_LE(long_run, 1) << orbit;
+    }
 }
 
 double g_drive = 1.0;

@@ -264,7 +264,7 @@ extern "C" int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif
                     if (nbifs == nrbif) {
                         std::printf("\t\tnbifs == nrbif == %d. Finish.\n", nbifs);
                         *c = kept;
-                        return 1;
+                        return run.succeed();
                     }
                 }
                 *c = kept;
@@ -292,5 +292,5 @@ extern "C" int TXEquiCont(Traxis tx, double *y, double *c, double *dc, int nrbif
 
     std::printf("\t\t\tThe main loop is done with steps == %d, nbifs == %d, nrbif == %d\n", steps,
                 nbifs, nrbif);
-    return 1;
+    return run.succeed();
 }

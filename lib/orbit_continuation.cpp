@@ -300,7 +300,7 @@ int continue_orbits(const OrbitKind &kind, Traxis tx, double t, double *y, doubl
                     ++nbifs;
                     out.bifurcation(tx);
                     // The last one stays as located: a two-parameter run starts from it.
-                    if (nbifs == nrbif) return 1;
+                    if (nbifs == nrbif) return run.succeed();
                 }
                 *c = kept;
             } else {
@@ -319,7 +319,7 @@ int continue_orbits(const OrbitKind &kind, Traxis tx, double t, double *y, doubl
         first = false;
         ++steps;
     } while (steps < tx->MaxContSteps && (nrbif == 0 || nbifs < nrbif));
-    return 1;
+    return run.succeed();
 }
 
 }  // namespace

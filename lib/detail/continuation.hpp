@@ -51,6 +51,13 @@ struct Run {
 
     // Raises code through the fatal-error routine under the routine's name; its result.
     int fail(int line, int code) const { return TXFatalError(tx, line, code, name); }
+    // A run that ends normally leaves no code behind: a location or search that failed on the
+    // way (and was answered by a smaller step) is part of the run, not its result.
+    int succeed() const {
+        tx->ErrorCode = 0;
+        tx->TX->ErrorCode = 0;
+        return 1;
+    }
 };
 
 // Entry of every continuation: a null handle or sub-handle is code 1; both error codes are

@@ -222,7 +222,7 @@ int follow_curve(Run &run, double *dc, Branch &branch, MinStep rule, Watch &&wat
         branch.keep();
         if (watch(steps) != 1) return 0;
     }
-    return 1;
+    return run.succeed();
 }
 
 }  // namespace tx::detail

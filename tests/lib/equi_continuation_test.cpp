@@ -300,7 +300,7 @@ TEST(EquiCont, FailedLocationRejectsThePassAndTheRunGoesOn) {
     const int rejected = count(trace, "\t\t\t Warning! TX is not OK!\n");
     EXPECT_GE(rejected, 2);
     EXPECT_EQ(count(trace, "Locating a bifurcation"), rejected);
-    EXPECT_EQ(tx->ErrorCode, TX_ERR_NO_CONVERGENCE);
+    EXPECT_EQ(tx->ErrorCode, 0);  // the run succeeded: the failed locations leave no code
     EXPECT_TRUE(log.select(true).empty());
     EXPECT_EQ(log.entries.size() + rejected, 12u);
     EXPECT_LT(log.entries.back().c, txtest::kRhoHopf);

@@ -55,15 +55,17 @@ constexpr long double binomial(int n, int k) {
 // sum over m of beta[j][m] C(8, m) theta^m (1 - theta)^(8 - m).  The published power-basis
 // coefficients reach 1.4e6 and cancel to weights below 100, which would cost six digits in double;
 // the Bernstein coefficients stay below 1200 and their weights are positive on [0, 1].  Converted
-// here in long double from the published values.
+// here in long double from the published values, except beta[j][8] = b_j(1), which is b_j: so
+// the interpolant ends on the step's own solution whenever theta computes to exactly 1.
 constexpr std::array<std::array<double, 9>, kAll> bernstein() {
     std::array<std::array<double, 9>, kAll> out{};
     for (int j = 0; j < kAll; ++j)
-        for (int m = 0; m <= 8; ++m) {
+        for (int m = 0; m < 8; ++m) {
             long double sum = 0.0L;
             for (int k = 1; k <= m; ++k) sum += T::r[j][k - 1] * binomial(m, k) / binomial(8, k);
             out[j][m] = static_cast<double>(sum);
         }
+    for (int j = 0; j < kStages; ++j) out[j][8] = static_cast<double>(T::b[j]);
     return out;
 }
 
@@ -179,6 +181,8 @@ struct Verner87 {
     // an exactly zero error with positive tolerances grows it by the largest factor.
     static constexpr double kSafety = 0.7, kMinFactor = 0.2, kMaxFactor = 6.0;
 
+    static double eighth_root(double x) { return std::sqrt(std::sqrt(std::sqrt(x))); }
+
     static double next_step(const Traxis tx, double h, double err) {
         double factor;
         if (tx->RelTol == 0.0 && tx->AbsTol == 0.0 && err == 0.0)
@@ -188,8 +192,7 @@ struct Verner87 {
         else if (err == 0.0)
             factor = kMaxFactor;
         else
-            factor = std::fmin(kMaxFactor,
-                               std::fmax(kMinFactor, kSafety / std::sqrt(std::sqrt(std::sqrt(err)))));
+            factor = std::fmin(kMaxFactor, std::fmax(kMinFactor, kSafety / eighth_root(err)));
         double next = h * factor;
         if (tx->hmax > 0.0 && next > tx->hmax) next = tx->hmax;
         if (next > DBL_MAX) next = DBL_MAX;

@@ -31,6 +31,11 @@ void dense_output(Verner87, Traxis tx, Size n, double t, double *out, Rhs &rhs) 
     Verner87::dense(tx, n, t, out, rhs);
 }
 
+// Before the first attempt: the stage rows are about to change, whichever pair runs.
+inline void starting_step(Traxis tx) {
+    if (tx->method) tx->method->dense_ready = false;
+}
+
 // After an accepted step of Method: the dense output follows it.
 template <class Method>
 void took_step(Traxis tx) {
@@ -43,6 +48,7 @@ void took_step(Traxis tx) {
 template <class Method, class Size, class Rhs>
 bool step_from_y0(Traxis tx, Size n, double t, Rhs &rhs) {
     double h = rk_trial_step(tx);
+    starting_step(tx);
     tx->tfirst = t;
     copy_vector(tx->yfirst, tx->y0, n);
     if (!accepted_step<Method>(tx, n, t, h, rhs)) return false;
@@ -57,6 +63,7 @@ bool step_from_y0(Traxis tx, Size n, double t, Rhs &rhs) {
 template <class Method, class Size, class Rhs>
 bool steps_from_y6(Traxis tx, Size n, double &t, double t1, Rhs &rhs) {
     double h = rk_trial_step(tx);
+    starting_step(tx);
     do {
         tx->tfirst = t;
         copy_vector(tx->y0, tx->y6, n);

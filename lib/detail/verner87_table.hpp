@@ -9,7 +9,8 @@
 // Thirteen stages per step; eight more (the derivative at the end of the step, then seven
 // interior ones) build the interpolant and are evaluated only when dense output is asked for.
 // Stages are numbered from 0 here (Verner counts from 1).  The values are held in long double
-// and rounded once to double below; the order conditions are checked by tests.
+// and rounded once to double where they are used (verner_step.hpp); tests check them against
+// the order conditions.
 #pragma once
 
 namespace tx::detail {

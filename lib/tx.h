@@ -182,7 +182,9 @@ enum {
  * not written, the eight interpolation stages of a step are evaluated by the first dense output
  * on that step only, and TXIntegrate_With_Noise is not affected.  Unknown methods are refused
  * with code 36; the first switch to the high-order pair allocates its stage rows (9 x order
- * doubles, also for the sub-handle), failing with code 3 and leaving tx unchanged. */
+ * doubles, also for the sub-handle), failing with code 3 and leaving tx unchanged.  Its larger
+ * weights pass more rounding noise of the right-hand side into the error estimate: difference
+ * Jacobians need a JacPert whose noise, about 1e-16 / JacPert, stays well below RelTol. */
 int TXSetMethod(Traxis tx, int method);
 int TXSetMaxStep(Traxis tx, double hmax);
 int TXSetRelTol(Traxis tx, double RelTol);

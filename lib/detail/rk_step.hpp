@@ -128,7 +128,7 @@ inline double rk_trial_step(const Traxis tx) {
 // False once the step can no longer move t forward (also for a NaN or negative step).
 inline bool rk_step_advances(double t, double h) { return t + h > t; }
 
-// The stated 6(5) pair as a method of the generic step loop below.
+// The default 6(5) pair as a method of the generic step loop below.
 struct Rk65 {
     static constexpr int id = TX_METHOD_RK65;
     template <class Size, class Rhs>

@@ -1,18 +1,14 @@
 // Dense output on the last step, and the integrator settings.
-#include "detail/dense_step.hpp"
 #include "detail/enter.hpp"
+#include "detail/integrate.hpp"
 #include "tx.h"
 
 extern "C" int TXInterpolate(Traxis tx, double t, double *y) {
     TX_ENTER(tx, "TXInterpolate");
     TX_REQUIRE_RHS(tx, "TXInterpolate");
-    if (!tx->StepTaken) return TX_FAIL(tx, TX_ERR_NO_STEP_TAKEN, "TXInterpolate");
     const fcn_t fcn = tx->fcn;
-    tx::detail::with_vector_size(tx->order, [&](auto size) {
-        tx::detail::dense_sample(tx, size, t, y,
-                                 [fcn](double s, double *z, double *f) { fcn(s, z, f); });
-    });
-    return 1;
+    auto rhs = [fcn](double s, double *z, double *f) { fcn(s, z, f); };
+    return tx::detail::interpolate_op(tx, t, y, rhs, "TXInterpolate");
 }
 
 extern "C" int TXSetMaxStep(Traxis tx, double hmax) {

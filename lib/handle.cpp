@@ -4,6 +4,7 @@
 
 #include "detail/enter.hpp"
 #include "detail/error_stream.hpp"
+#include "detail/method_state.hpp"
 #include "detail/open.hpp"
 #include "tx.h"
 
@@ -63,6 +64,7 @@ void free_vectors(Traxis tx) noexcept {
     tx->output = nullptr;
     std::free(tx->form);
     tx->form = nullptr;
+    tx::detail::free_method(tx);
 }
 
 template <class T>

@@ -1,4 +1,5 @@
 // Difference Jacobians of the right-hand side and of the section function.
+#include "detail/differences.hpp"
 #include "detail/enter.hpp"
 #include "detail/section_search.hpp"
 #include "tx.h"
@@ -16,31 +17,15 @@ bool has_scratch(Traxis tx) {
     return true;
 }
 
-// Column i of J from the perturbation of the variable slot(i); the variable is put back by
-// subtracting the perturbation again.
-template <class Slot>
-void forward_differences(Traxis tx, double t, double *y, double **J, int columns, double pert,
-                         Slot &&slot) {
-    const int n = tx->order;
-    double *const f = tx->TX->ivector, *const fp = f + n;
-    tx->fcn(t, y, f);
-    for (int i = 0; i < columns; ++i) {
-        double &x = slot(i);
-        x += pert;
-        tx->fcn(t, y, fp);
-        for (int k = 0; k < n; ++k) J[k][i] = (fp[k] - f[k]) / pert;
-        x -= pert;
-    }
-}
-
 }  // namespace
 
 extern "C" int TXNumJac(Traxis tx, double t, double *y, double **J) {
     TX_ENTER(tx, "TXNumJac");
     TX_REQUIRE_RHS(tx, "TXNumJac");
     if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumJac");
-    forward_differences(tx, t, y, J, tx->order, tx->JacPert,
-                        [y](int i) -> double & { return y[i]; });
+    const fcn_t fcn = tx->fcn;
+    tx::detail::forward_differences(tx, fcn, t, y, J, tx->order, tx->JacPert,
+                                    [y](int i) -> double & { return y[i]; });
     return 1;
 }
 
@@ -49,8 +34,9 @@ extern "C" int TXNumParamJac(Traxis tx, double t, double *y, double **J) {
     TX_REQUIRE_RHS(tx, "TXNumParamJac");
     if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumParamJac");
     double **const c = tx->c;
-    forward_differences(tx, t, y, J, tx->nparam, tx->ParamJacPert,
-                        [c](int i) -> double & { return *c[i]; });
+    const fcn_t fcn = tx->fcn;
+    tx::detail::forward_differences(tx, fcn, t, y, J, tx->nparam, tx->ParamJacPert,
+                                    [c](int i) -> double & { return *c[i]; });
     return 1;
 }
 

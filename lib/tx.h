@@ -33,6 +33,7 @@ extern "C" {
 
 typedef struct Traxis_t *Traxis;
 typedef struct TraxisBif_t *TraxisBif;
+struct TraxisMethod_t; /* library-private */
 
 /* right-hand side: writes dy/dt at (t, y) into f; y must not be modified */
 typedef void (*fcn_t)(double t, double *y, double *f);
@@ -46,8 +47,8 @@ typedef void (*output_t)(Traxis tx, FILE *user);
 struct Traxis_t {
     double *abs_err;   /* per-component error estimate of the last attempt */
     double *rel_err;   /* spare error vector, read by no operation */
-    double *y5;        /* fifth-order solution of the attempt */
-    double *y6;        /* sixth-order solution of the attempt (propagated) */
+    double *y5;        /* fifth-order solution of the attempt (6(5) pair only) */
+    double *y6;        /* propagated solution of the attempt (sixth order, or eighth) */
     double *ynp1d2;    /* midpoint of the last step, built by dense output */
     double *yfirst;    /* state at tfirst */
     double *ylast;     /* state at tlast */
@@ -55,7 +56,8 @@ struct Traxis_t {
     double *yw;        /* stage argument */
     double *istate;    /* reference point of the automatic section */
     double *ivector;   /* normal of the automatic section */
-    double *k;         /* 12 x order, row r at k + r * order: stages 0-7, dense output 8-11 */
+    double *k;         /* 12 x order, row r at k + r * order: stages 0-7, dense output 8-11
+                          (the high-order pair keeps its first 12 stages here) */
     double **j;        /* Jacobian rows of the variational sub-handle */
     double **c;        /* addresses of the registered parameters, nparam of them */
     int *output;       /* order + 1 column selections of the table writers */
@@ -93,6 +95,8 @@ struct Traxis_t {
     jac_t paramjac;
     Traxis TX;         /* variational sub-handle */
     TraxisBif txb;     /* attached bifurcation record */
+    struct TraxisMethod_t *method; /* private state of TXSetMethod; NULL until a method other
+                                      than the 6(5) pair is first chosen */
 };
 
 /* ---- handle and errors ---- */
@@ -184,6 +188,25 @@ int TXIntegrate(Traxis tx, double *t0, double t1, double *y);
 
 /* state at t on the last step (extrapolates outside it) */
 int TXInterpolate(Traxis tx, double t, double *y);
+
+/* Integration methods (TXSetMethod). */
+enum {
+    TX_METHOD_RK65 = 0,       /* Verner's 6(5) pair, the default */
+    TX_METHOD_HIGH_ORDER = 1  /* Verner's 8(7) pair with its interpolant of order 8 */
+};
+/* Selects the pair of every later step of tx and of its variational sub-handle (also one opened
+ * later): TXStep, TXIntegrate, the section, orbit, Lyapunov and continuation operations, the
+ * variational operations and tx.hpp.  It may be switched between any two steps: each step is
+ * taken with the method selected when it starts, and TXInterpolate samples the last step with the
+ * dense output of the method that took it.  The step size proposal tx->h carries over.  With the
+ * high-order pair, AbsTol, RelTol and hmax keep their meaning and the error norm its form; y5 is
+ * not written, the eight interpolation stages of a step are evaluated by the first dense output
+ * on that step only, and TXIntegrate_With_Noise is not affected.  Unknown methods are refused
+ * with code 36; the first switch to the high-order pair allocates its stage rows (9 x order
+ * doubles, also for the sub-handle), failing with code 3 and leaving tx unchanged.  Its larger
+ * weights pass more rounding noise of the right-hand side into the error estimate: difference
+ * Jacobians need a JacPert whose noise, about 1e-16 / JacPert, stays well below RelTol. */
+int TXSetMethod(Traxis tx, int method);
 int TXSetMaxStep(Traxis tx, double hmax);
 int TXSetRelTol(Traxis tx, double RelTol);
 int TXSetAbsTol(Traxis tx, double AbsTol);

@@ -5,93 +5,49 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "detail/dense_step.hpp"
 #include "detail/enter.hpp"
+#include "detail/method_state.hpp"
 #include "detail/open.hpp"
-#include "detail/target.hpp"
-#include "detail/rk_step.hpp"
 #include "detail/section_search.hpp"
+#include "detail/variational_step.hpp"
 #include "tx.h"
-
-using tx::detail::rk_accepted_step;
-using tx::detail::rk_trial_step;
 
 namespace {
 
-// Extended vector: the n state values, then row i of Phi (m entries) at n + i * m.
-struct Layout {
-    int n;  // state dimension
-    int m;  // n + active parameters: the row length of Phi
-    int N;  // n * (m + 1)
+// The handle's callbacks, or its difference Jacobians where a callback is missing.
+struct HandleFcn {
+    Traxis tx;
+    void operator()(double t, double *y, double *f) const { tx->fcn(t, y, f); }
 };
 
-// Flags are counted at every call: callers switch parameters between calls.
-Layout layout(const Traxis tx) {
-    int active = 0;
-    for (int q = 0; q < tx->nparam; ++q)
-        if (tx->cp[q]) ++active;
-    const int n = tx->order;
-    return {n, n + active, n * (n + active + 1)};
-}
-
-void pack(const Layout &L, const double *y, double *const *Phi, double *z) {
-    std::memcpy(z, y, static_cast<std::size_t>(L.n) * sizeof(double));
-    for (int i = 0; i < L.n; ++i)
-        std::memcpy(z + L.n + i * L.m, Phi[i], static_cast<std::size_t>(L.m) * sizeof(double));
-}
-
-void unpack(const Layout &L, const double *z, double *y, double **Phi) {
-    std::memcpy(y, z, static_cast<std::size_t>(L.n) * sizeof(double));
-    for (int i = 0; i < L.n; ++i)
-        std::memcpy(Phi[i], z + L.n + i * L.m, static_cast<std::size_t>(L.m) * sizeof(double));
-}
-
-void copy(double *dst, const double *src, int n) {
-    std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(double));
-}
-
-// d/dt (y, W) = (f(y), J W + [0 | df/dp]) with J from the callbacks or by differences.
-struct VarRhs {
-    Traxis tx;  // main handle: fcn, jac, paramjac, the registry and the sub-handle's workspace
-    Layout L;
-
-    void operator()(double s, double *z, double *dz) const {
-        const int n = L.n, m = L.m;
-        tx->fcn(s, z, dz);
-        double **const J = tx->TX->j;
+struct HandleJac {
+    Traxis tx;
+    void operator()(double t, double *y, double **J) const {
         if (tx->jac)
-            tx->jac(s, z, J);
+            tx->jac(t, y, J);
         else
-            TXNumJac(tx, s, z, J);
-        if (m > n) {
-            // The parameter derivatives land right of the state block: J[i][n + q].
-            for (int i = 0; i < n; ++i) J[i] += n;
-            if (tx->paramjac)
-                tx->paramjac(s, z, J);
-            else
-                TXNumParamJac(tx, s, z, J);
-            for (int i = 0; i < n; ++i) J[i] -= n;
-        }
-        const double *const W = z + n;
-        for (int i = 0; i < n; ++i) {
-            const double *const Ji = J[i];
-            double *const row = dz + n + i * m;
-            for (int k = 0; k < n; ++k) {
-                double sum = 0.0;
-                for (int l = 0; l < n; ++l) sum += Ji[l] * W[l * m + k];
-                row[k] = sum;
-            }
-            int k = n;
-            for (int q = 0; q < tx->nparam; ++q) {
-                if (!tx->cp[q]) continue;
-                double sum = 0.0;
-                for (int l = 0; l < n; ++l) sum += Ji[l] * W[l * m + k];
-                sum += Ji[n + q];
-                row[k++] = sum;
-            }
-        }
+            TXNumJac(tx, t, y, J);
     }
 };
+
+struct HandleParamJac {
+    Traxis tx;
+    void operator()(double t, double *y, double **J) const {
+        if (tx->paramjac)
+            tx->paramjac(t, y, J);
+        else
+            TXNumParamJac(tx, t, y, J);
+    }
+};
+
+// The variational right-hand side of the handle's callbacks, handed to f.
+template <class F>
+decltype(auto) with_handle_rhs(Traxis tx, F &&f) {
+    HandleFcn fcn{tx};
+    HandleJac jac{tx};
+    HandleParamJac paramjac{tx};
+    return f([&] { return tx::detail::var_rhs(tx, fcn, jac, paramjac); });
+}
 
 // The workspace is a null-terminated row array, so closing needs no count that a caller could
 // have changed meanwhile.
@@ -167,6 +123,13 @@ int open_variational(Traxis tx, jac_t jac, va_list ap) {
     tx->TX = sub;
     tx->jac = jac;
     sub->AbsTol = tx->AbsTol;
+    // The sub-handle integrates with the handle's method.
+    const int method = tx::detail::next_method(tx);
+    if (!tx::detail::reserve_method(sub, method)) {
+        discard(tx);
+        return TX_FAIL(tx, TX_ERR_NO_MEMORY, kOpen);
+    }
+    tx::detail::select_method(sub, method);
 
     const std::size_t np = static_cast<std::size_t>(nparam);
     tx->c = static_cast<double **>(std::calloc(np ? np : 1, sizeof(double *)));
@@ -216,68 +179,28 @@ extern "C" int TXVarCloseTraxis(Traxis tx) {
 extern "C" int TXVarStep(Traxis tx, double *t0, double *y, double **Phi) {
     TX_ENTER(tx, "TXVarStep");
     TX_REQUIRE_RHS(tx, "TXVarStep");
-    const Traxis sub = tx->TX;
-    if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarStep");
-    const Layout L = layout(tx);
-    double h = rk_trial_step(sub);
-    const double t = *t0;
-    sub->tfirst = t;
-    pack(L, y, Phi, sub->y0);
-    copy(sub->yfirst, sub->y0, L.N);
-    if (!rk_accepted_step(sub, L.N, t, h, VarRhs{tx, L}))
-        return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXVarStep");
-    copy(sub->ylast, sub->y6, L.N);
-    unpack(L, sub->ylast, y, Phi);
-    sub->h = h;
-    *t0 = sub->tlast;
-    sub->StepTaken = 1;
-    return 1;
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarStep");
+    return with_handle_rhs(tx, [&](auto make_rhs) {
+        return tx::detail::var_step_op(tx, t0, y, Phi, make_rhs(), "TXVarStep");
+    });
 }
 
 extern "C" int TXVarIntegrate(Traxis tx, double *t0, double t1, double *y, double **Phi) {
     TX_ENTER(tx, "TXVarIntegrate");
     TX_REQUIRE_RHS(tx, "TXVarIntegrate");
-    const Traxis sub = tx->TX;
-    if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarIntegrate");
-    double t = *t0;
-    if (t1 == t) return 1;
-    if (!tx::detail::target_ahead(t, t1))
-        return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXVarIntegrate");
-    const Layout L = layout(tx);
-    double h = rk_trial_step(sub);
-    pack(L, y, Phi, sub->y6);
-    const VarRhs rhs{tx, L};
-    do {
-        sub->tfirst = t;
-        copy(sub->y0, sub->y6, L.N);
-        if (!rk_accepted_step(sub, L.N, t, h, rhs))
-            return TX_FAIL(tx, TX_ERR_STEP_TOO_SMALL, "TXVarIntegrate");
-        t = sub->tlast;
-    } while (t < t1);
-    sub->h = h;
-    sub->StepTaken = 1;
-    copy(sub->ylast, sub->y6, L.N);
-    copy(sub->yfirst, sub->y0, L.N);
-    unpack(L, sub->ylast, y, Phi);
-    if (t > t1) {
-        const int status = TXVarInterpolate(tx, t1, y, Phi);
-        if (status != 1) return status;
-    }
-    *t0 = t1;
-    return 1;
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarIntegrate");
+    return with_handle_rhs(tx, [&](auto make_rhs) {
+        return tx::detail::var_integrate_op(tx, t0, t1, y, Phi, make_rhs, "TXVarIntegrate");
+    });
 }
 
 extern "C" int TXVarInterpolate(Traxis tx, double t, double *y, double **Phi) {
     TX_ENTER(tx, "TXVarInterpolate");
     TX_REQUIRE_RHS(tx, "TXVarInterpolate");
-    const Traxis sub = tx->TX;
-    if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarInterpolate");
-    if (!sub->StepTaken) return TX_FAIL(tx, TX_ERR_NO_STEP_TAKEN, "TXVarInterpolate");
-    const Layout L = layout(tx);
-    // y5 is free outside an attempt and long enough for the extended vector.
-    tx::detail::dense_sample(sub, L.N, t, sub->y5, VarRhs{tx, L});
-    unpack(L, sub->y5, y, Phi);
-    return 1;
+    if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarInterpolate");
+    return with_handle_rhs(tx, [&](auto make_rhs) {
+        return tx::detail::var_interpolate_op(tx, t, y, Phi, make_rhs(), "TXVarInterpolate");
+    });
 }
 
 extern "C" int TXVarPoincareStep(Traxis tx, double *t, double *y, double **Phi) {

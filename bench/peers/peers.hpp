@@ -21,6 +21,14 @@ public:
 
 template <class P>
 std::unique_ptr<Solver> make_tx(double rtol, double atol);
+// TXIntegrate with the high-order pair (TXSetMethod).
+template <class P>
+std::unique_ptr<Solver> make_tx_high_order(double rtol, double atol);
+// tx::integrate from tx.hpp with the right-hand side inlined, with either pair.
+template <class P>
+std::unique_ptr<Solver> make_hpp(double rtol, double atol);
+template <class P>
+std::unique_ptr<Solver> make_hpp_high_order(double rtol, double atol);
 template <class P>
 std::unique_ptr<Solver> make_reference_loop(double rtol, double atol);
 // The same loop calling the right-hand side through a function pointer, as a library must.
@@ -33,6 +41,8 @@ template <class P>
 std::unique_ptr<Solver> make_odeint_dopri5_callback(double rtol, double atol);
 template <class P>
 std::unique_ptr<Solver> make_odeint_fehlberg78(double rtol, double atol);
+template <class P>
+std::unique_ptr<Solver> make_odeint_fehlberg78_callback(double rtol, double atol);
 template <class P>
 std::unique_ptr<Solver> make_gsl_rk8pd(double rtol, double atol);
 template <class P>

@@ -38,23 +38,26 @@ cp "$out/work_precision.png" "$root/docs/work_precision.png"
 
 # Instructions executed per solve under callgrind: repeatable under any load, blind to latency.
 {
-  echo "| problem | rtol | TXIntegrate | reference loop | ratio |"
-  echo "|---|---|---:|---:|---:|"
+  echo "| problem | rtol | TXIntegrate | reference loop | ratio | tx.hpp | ratio |" \
+       "TXIntegrate, high order | tx.hpp, high order |"
+  echo "|---|---|---:|---:|---:|---:|---:|---:|---:|"
   if command -v valgrind >/dev/null 2>&1; then
     for problem in lorenz vdp arenstorf neuron; do
       for rtol in 1e-8 1e-12; do
         declare -A ir=()
-        for who in tx ref; do
+        for who in tx ref hpp tx-high hpp-high; do
           ir[$who]=$(valgrind --tool=callgrind --callgrind-out-file=/dev/null \
             "$build/overhead_count" "$problem" "$rtol" "$who" 10 2>&1 >/dev/null |
             sed -n 's/.*Collected : \([0-9]*\).*/\1/p')
         done
-        awk -v p="$problem" -v r="$rtol" -v a="${ir[tx]}" -v b="${ir[ref]}" \
-          'BEGIN { printf "| %s | %s | %.0f | %.0f | %.3f |\n", p, r, a / 10, b / 10, a / b }'
+        awk -v p="$problem" -v r="$rtol" -v a="${ir[tx]}" -v b="${ir[ref]}" -v c="${ir[hpp]}" \
+          -v d="${ir[tx-high]}" -v e="${ir[hpp-high]}" \
+          'BEGIN { printf "| %s | %s | %.0f | %.0f | %.3f | %.0f | %.3f | %.0f | %.0f |\n",
+                   p, r, a / 10, b / 10, a / b, c / 10, c / b, d / 10, e / 10 }'
       done
     done
   else
-    echo "| (valgrind not installed) | | | | |"
+    echo "| (valgrind not installed) | | | | | | | | |"
   fi
 } > "$out/callgrind.md"
 

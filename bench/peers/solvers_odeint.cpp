@@ -1,5 +1,6 @@
 // Boost.Odeint's controlled Dormand-Prince 5(4) and Fehlberg 7(8) steppers on fixed-size
-// states (no allocation), landing on the end time by shortening the last step.
+// states (no allocation), landing on the end time by shortening the last step; each with the
+// right-hand side inlined and behind a function pointer.
 #include <array>
 
 #include <boost/numeric/odeint.hpp>
@@ -74,6 +75,12 @@ std::unique_ptr<Solver> make_odeint_fehlberg78(double rtol, double atol) {
 
 TXPEERS_FOR_EACH_PROBLEM(make_odeint_dopri5)
 TXPEERS_FOR_EACH_PROBLEM(make_odeint_dopri5_callback)
+template <class P>
+std::unique_ptr<Solver> make_odeint_fehlberg78_callback(double rtol, double atol) {
+    return std::make_unique<OdeintSolver<P, Fehlberg78, callback_rhs<P>>>(rtol, atol);
+}
+
 TXPEERS_FOR_EACH_PROBLEM(make_odeint_fehlberg78)
+TXPEERS_FOR_EACH_PROBLEM(make_odeint_fehlberg78_callback)
 
 }  // namespace txpeers

@@ -1,4 +1,5 @@
-// The library's integrator, and the hand-written loop that measures its overhead, with the
+// The library's integrator through the C callback and through tx.hpp with the right-hand side
+// inlined, with either pair, and the hand-written loop that measures its overhead, with the
 // right-hand side inlined and behind a function pointer.
 #include <algorithm>
 
@@ -6,6 +7,7 @@
 #include "problem_list.hpp"
 #include "reference_rk65.hpp"
 #include "tx.h"
+#include "tx.hpp"
 
 namespace txpeers {
 
@@ -22,10 +24,22 @@ void counted(double t, double *y, double *f) {
 }
 
 template <class P>
+struct CountedInline {
+    void operator()(double t, const double *y, double *f) const {
+        ++g_evaluations<P>;
+        P::rhs(t, y, f);
+    }
+};
+
+// inline_rhs: tx::integrate with the right-hand side as a callable, else TXIntegrate with the
+// callback; the handle is opened once, and every solve starts from the first step guess.
+template <class P, bool inline_rhs>
 class TxSolver : public Solver {
 public:
-    TxSolver(double rtol, double atol) : tx_(TXOpenTraxis(counted<P>, P::n, rtol, kFirstStep)) {
+    TxSolver(double rtol, double atol, int method)
+        : tx_(TXOpenTraxis(inline_rhs ? nullptr : counted<P>, P::n, rtol, kFirstStep)) {
         tx_->AbsTol = atol;
+        TXSetMethod(tx_, method);
     }
     ~TxSolver() override { TXCloseTraxis(tx_); }
     void solve(double *y) override {
@@ -33,20 +47,15 @@ public:
         std::copy(P::y0.begin(), P::y0.end(), y);
         double t = P::t0;
         const long before = g_evaluations<P>;
-        TXIntegrate(tx_, &t, P::t1, y);
+        if constexpr (inline_rhs)
+            tx::integrate(tx_, &t, P::t1, y, CountedInline<P>{});
+        else
+            TXIntegrate(tx_, &t, P::t1, y);
         evaluations += g_evaluations<P> - before;
     }
 
 private:
     Traxis tx_;
-};
-
-template <class P>
-struct CountedInline {
-    void operator()(double t, const double *y, double *f) const {
-        ++g_evaluations<P>;
-        P::rhs(t, y, f);
-    }
 };
 
 // The right-hand side behind a function pointer that the compiler cannot see through, as
@@ -88,7 +97,22 @@ private:
 
 template <class P>
 std::unique_ptr<Solver> make_tx(double rtol, double atol) {
-    return std::make_unique<TxSolver<P>>(rtol, atol);
+    return std::make_unique<TxSolver<P, false>>(rtol, atol, TX_METHOD_RK65);
+}
+
+template <class P>
+std::unique_ptr<Solver> make_tx_high_order(double rtol, double atol) {
+    return std::make_unique<TxSolver<P, false>>(rtol, atol, TX_METHOD_HIGH_ORDER);
+}
+
+template <class P>
+std::unique_ptr<Solver> make_hpp(double rtol, double atol) {
+    return std::make_unique<TxSolver<P, true>>(rtol, atol, TX_METHOD_RK65);
+}
+
+template <class P>
+std::unique_ptr<Solver> make_hpp_high_order(double rtol, double atol) {
+    return std::make_unique<TxSolver<P, true>>(rtol, atol, TX_METHOD_HIGH_ORDER);
 }
 
 template <class P>
@@ -104,6 +128,9 @@ std::unique_ptr<Solver> make_callback_reference_loop(double rtol, double atol) {
 }
 
 TXPEERS_FOR_EACH_PROBLEM(make_tx)
+TXPEERS_FOR_EACH_PROBLEM(make_tx_high_order)
+TXPEERS_FOR_EACH_PROBLEM(make_hpp)
+TXPEERS_FOR_EACH_PROBLEM(make_hpp_high_order)
 TXPEERS_FOR_EACH_PROBLEM(make_reference_loop)
 TXPEERS_FOR_EACH_PROBLEM(make_callback_reference_loop)
 

@@ -43,11 +43,30 @@ struct Options {
 };
 
 const char *const kTx = "TXIntegrate";
+const char *const kTxHigh = "TXIntegrate, high order";
+const char *const kHpp = "tx.hpp";
+const char *const kHppHigh = "tx.hpp, high order";
 const char *const kReferenceLoop = "reference loop";
 const char *const kCallbackLoop = "reference loop, callback";
 const char *const kDopri5 = "odeint dopri5";
 const char *const kDopri5Callback = "odeint dopri5, callback";
+const char *const kFehlberg78 = "odeint fehlberg78";
+const char *const kFehlberg78Callback = "odeint fehlberg78, callback";
+const char *const kRk8pd = "GSL rk8pd";
+const char *const kRkf45 = "GSL rkf45";
 const char *const kArkode = "ARKODE Verner 6(5)";
+
+// The peers as a C caller gives them the right-hand side (through a function pointer; GSL and
+// ARKODE take nothing else), and as a C++ caller can (inlined where the library allows it).
+const std::vector<const char *> kCallbackPeers{kDopri5Callback, kFehlberg78Callback, kRk8pd,
+                                               kRkf45, kArkode};
+const std::vector<const char *> kInlinePeers{kDopri5, kFehlberg78, kRk8pd, kRkf45, kArkode};
+// The smooth problems of the high-order targets, at these achieved errors.
+const std::vector<const char *> kSmooth{txbench::Lorenz::name, txbench::Arenstorf::name,
+                                        txbench::VanDerPol::name};
+const std::vector<double> kTightLevels{1e-8, 1e-9, 1e-10, 1e-11, 1e-12};
+// The programs' tolerance.
+constexpr double kProgramTolerance = 1e-6;
 
 struct Row {
     std::string problem, solver;
@@ -64,16 +83,21 @@ struct Entry {
     std::function<std::unique_ptr<Solver>(double, double)> make;
 };
 
+// The reference loop must stay second: every solver's time is paired with its time.
 template <class P>
 std::vector<Entry> entries() {
     return {{kTx, true, make_tx<P>},
             {kReferenceLoop, false, make_reference_loop<P>},
             {kCallbackLoop, false, make_callback_reference_loop<P>},
+            {kTxHigh, true, make_tx_high_order<P>},
+            {kHpp, false, make_hpp<P>},
+            {kHppHigh, true, make_hpp_high_order<P>},
             {kDopri5, true, make_odeint_dopri5<P>},
             {kDopri5Callback, false, make_odeint_dopri5_callback<P>},
-            {"odeint fehlberg78", true, make_odeint_fehlberg78<P>},
-            {"GSL rk8pd", true, make_gsl_rk8pd<P>},
-            {"GSL rkf45", true, make_gsl_rkf45<P>},
+            {kFehlberg78, true, make_odeint_fehlberg78<P>},
+            {kFehlberg78Callback, false, make_odeint_fehlberg78_callback<P>},
+            {kRk8pd, true, make_gsl_rk8pd<P>},
+            {kRkf45, true, make_gsl_rkf45<P>},
             {kArkode, true, make_arkode_verner<P>}};
 }
 
@@ -216,77 +240,172 @@ void write_plot(const Options &opt, const std::vector<Row> &rows,
     gp << "unset multiplot\n";
 }
 
+const Row *find_row(const std::vector<Row> &rows, const std::string &problem,
+                    const std::string &solver, double rtol) {
+    for (const Row &r : rows)
+        if (r.problem == problem && r.solver == solver && r.rtol == rtol) return &r;
+    return nullptr;
+}
+
+std::string ratio_cell(double peer, double ours) {
+    return std::isnan(peer) ? std::string("(out of range)") : fmt("%.2f", peer / ours);
+}
+
+// The smallest ratio peer time / our time at equal achieved error over problems, levels and
+// peers, and where it occurs; levels that one of the two does not reach are counted apart.
+struct Slowest {
+    double ratio = INFINITY;
+    std::string where;
+    int compared = 0, out_of_range = 0;
+};
+
+Slowest slowest_ratio(const std::vector<Row> &rows, const std::vector<const char *> &problems,
+                      const std::vector<double> &levels, const char *ours,
+                      const std::vector<const char *> &peers) {
+    Slowest s;
+    for (const char *p : problems)
+        for (double e : levels) {
+            const double base = time_at_error(rows, p, ours, e);
+            for (const char *peer : peers) {
+                const double other = time_at_error(rows, p, peer, e);
+                if (std::isnan(base) || std::isnan(other)) {
+                    ++s.out_of_range;
+                    continue;
+                }
+                ++s.compared;
+                if (other / base < s.ratio) {
+                    s.ratio = other / base;
+                    s.where = std::string(peer) + ", " + p + " at error " + fmt("%.0e", e);
+                }
+            }
+        }
+    return s;
+}
+
+// Times at equal achieved error: ours and each peer's divided by ours (above 1: ours faster).
+void equal_error_table(std::ostream &md, const std::vector<Row> &rows,
+                       const std::vector<const char *> &problems,
+                       const std::vector<double> &levels, const char *ours,
+                       const std::vector<const char *> &peers) {
+    md << "| problem | achieved error | " << ours << " (us) |";
+    for (const char *peer : peers) md << ' ' << peer << " |";
+    md << "\n|---|---|---:|";
+    for (std::size_t i = 0; i < peers.size(); ++i) md << "---:|";
+    md << '\n';
+    for (const char *p : problems)
+        for (double e : levels) {
+            const double base = time_at_error(rows, p, ours, e);
+            md << "| " << p << " | " << fmt("%.0e", e) << " | "
+               << (std::isnan(base) ? std::string("(out of range)") : fmt("%.1f", base)) << " |";
+            for (const char *peer : peers)
+                md << ' '
+                   << (std::isnan(base) ? std::string("") :
+                                          ratio_cell(time_at_error(rows, p, peer, e), base))
+                   << " |";
+            md << '\n';
+        }
+}
+
 void write_summary(const Options &opt, const std::vector<Row> &rows) {
     std::ofstream md(opt.out + "/summary.md");
     md << "| problem | rtol | TXIntegrate (us) | reference loop (us) | overhead | reference "
-          "loop with the right-hand side as a callback: ratio |\n|---|---|---:|---:|---:|---:|\n";
-    auto find = [&rows](const char *p, const char *solver, double rtol) -> const Row * {
-        for (const Row &r : rows)
-            if (r.problem == p && r.solver == solver && r.rtol == rtol) return &r;
-        return nullptr;
-    };
+          "loop with the right-hand side as a callback: ratio | tx.hpp: ratio |\n"
+          "|---|---|---:|---:|---:|---:|---:|\n";
     for (const char *p : {txbench::Lorenz::name, txbench::VanDerPol::name,
                           txbench::Arenstorf::name, txbench::Neuron::name})
         for (double rtol : {1e-8, 1e-12}) {
-            const Row *tx = find(p, kTx, rtol), *ref = find(p, kReferenceLoop, rtol),
-                      *cb = find(p, kCallbackLoop, rtol);
-            if (!tx || !ref || !cb) continue;
+            const Row *tx = find_row(rows, p, kTx, rtol), *ref = find_row(rows, p, kReferenceLoop, rtol),
+                      *cb = find_row(rows, p, kCallbackLoop, rtol), *hpp = find_row(rows, p, kHpp, rtol);
+            if (!tx || !ref || !cb || !hpp) continue;
             md << "| " << p << " | " << fmt("%.0e", rtol) << " | " << fmt("%.1f", tx->time_us)
                << " | " << fmt("%.1f", ref->time_us) << " | " << fmt("%.3f", tx->overhead)
-               << " | " << fmt("%.3f", cb->overhead) << " |\n";
+               << " | " << fmt("%.3f", cb->overhead) << " | " << fmt("%.3f", hpp->overhead)
+               << " |\n";
         }
-    md << "\nTime at equal achieved error, interpolated log-linearly along each solver's points "
-          "(ratios above 1: the library is faster). The last column gives odeint the "
-          "right-hand side through a function pointer, as the library gets it.\n\n"
-          "| problem | achieved error | TXIntegrate (us) | odeint dopri5 / TXIntegrate | "
-          "ARKODE Verner 6(5) / TXIntegrate | odeint dopri5, callback / TXIntegrate |\n"
-          "|---|---|---:|---:|---:|---:|\n";
-    auto ratio = [](double a, double b, const char *format) {
-        return std::isnan(a) ? std::string("(out of range)") : fmt(format, a / b);
-    };
-    for (const char *p : {txbench::Lorenz::name, txbench::Arenstorf::name})
-        for (double e : kErrorLevels) {
-            const double tx = time_at_error(rows, p, kTx, e);
-            if (std::isnan(tx)) continue;
-            md << "| " << p << " | " << fmt("%.0e", e) << " | " << fmt("%.1f", tx) << " | "
-               << ratio(time_at_error(rows, p, kDopri5, e), tx, "%.2f") << " | "
-               << ratio(time_at_error(rows, p, kArkode, e), tx, "%.1f") << " | "
-               << ratio(time_at_error(rows, p, kDopri5Callback, e), tx, "%.2f") << " |\n";
-        }
+    md << "\nThe 6(5) pair at equal achieved error, interpolated log-linearly along each "
+          "solver's points (ratios above 1: the library is faster). The last column gives "
+          "odeint the right-hand side through a function pointer, as the library gets it.\n\n";
+    equal_error_table(md, rows, {txbench::Lorenz::name, txbench::Arenstorf::name}, kErrorLevels,
+                      kTx, {kDopri5, kArkode, kDopri5Callback});
+    md << "\n`tx.hpp` with the 6(5) pair against odeint's dopri5, both with the right-hand "
+          "side inlined:\n\n";
+    equal_error_table(md, rows, kSmooth, kErrorLevels, kHpp, {kDopri5});
+    md << "\n#### The high-order pair against the peers\n\nThrough the C callback, against the "
+          "peers given the right-hand side through a function pointer:\n\n";
+    equal_error_table(md, rows, kSmooth, kTightLevels, kTxHigh, kCallbackPeers);
+    md << "\nThrough `tx.hpp` with the right-hand side inlined, against the peers with it "
+          "inlined (odeint) or through their own interface (GSL, ARKODE):\n\n";
+    equal_error_table(md, rows, kSmooth, kTightLevels, kHppHigh, kInlinePeers);
+    md << "\nThe neuron model at the programs' tolerance " << fmt("%.0e", kProgramTolerance)
+       << " (`TXIntegrate`, the 6(5) pair against the high-order pair):\n\n"
+          "| pair | evaluations | error | time per solve (us) |\n|---|---:|---:|---:|\n";
+    for (const char *solver : {kTx, kTxHigh}) {
+        const Row *r = find_row(rows, txbench::Neuron::name, solver, kProgramTolerance);
+        if (!r) continue;
+        md << "| " << solver << " | " << r->evaluations << " | " << fmt("%.2e", r->error) << " | "
+           << fmt("%.1f", r->time_us) << " |\n";
+    }
 }
 
 // One line per target: met, or missed and by how much.
 void write_verdicts(const Options &opt, const std::vector<Row> &rows) {
     std::ofstream md(opt.out + "/verdicts.md");
-    double worst = 0.0;
+    auto largest_overhead = [&rows](const char *solver, std::string &where) {
+        double worst = 0.0;
+        for (const char *p :
+             {txbench::Lorenz::name, txbench::VanDerPol::name, txbench::Neuron::name})
+            for (const Row &r : rows)
+                if (r.problem == p && r.solver == solver && (r.rtol == 1e-8 || r.rtol == 1e-12) &&
+                    r.overhead > worst) {
+                    worst = r.overhead;
+                    where = std::string(p) + " at " + fmt("%.0e", r.rtol);
+                }
+        return worst;
+    };
     std::string where;
-    for (const char *p : {txbench::Lorenz::name, txbench::VanDerPol::name, txbench::Neuron::name})
-        for (const Row &r : rows)
-            if (r.problem == p && r.solver == kTx && (r.rtol == 1e-8 || r.rtol == 1e-12) &&
-                r.overhead > worst) {
-                worst = r.overhead;
-                where = std::string(p) + " at " + fmt("%.0e", r.rtol);
-            }
+    double worst = largest_overhead(kTx, where);
     md << "- Overhead within 1.2: " << (worst <= 1.2 ? "met" : "missed")
        << ", largest ratio " << fmt("%.2f", worst) << " (" << where << ").\n";
-    double slowest_dp = INFINITY, slowest_ak = INFINITY;
-    std::string dp_at, ak_at;
-    for (const char *p : {txbench::Lorenz::name, txbench::Arenstorf::name})
-        for (double e : kErrorLevels) {
-            const double tx = time_at_error(rows, p, kTx, e);
-            if (std::isnan(tx)) continue;
-            const double dp = time_at_error(rows, p, kDopri5, e) / tx;
-            const double ak = time_at_error(rows, p, kArkode, e) / tx;
-            const std::string at = std::string(p) + " at error " + fmt("%.0e", e);
-            if (dp < slowest_dp) slowest_dp = dp, dp_at = at;
-            if (ak < slowest_ak) slowest_ak = ak, ak_at = at;
-        }
-    md << "- Faster than odeint dopri5 at equal error on Lorenz and Arenstorf: "
-       << (slowest_dp > 1.0 ? "met" : "missed") << ", smallest ratio " << fmt("%.2f", slowest_dp)
-       << " (" << dp_at << ").\n";
-    md << "- At least 8 times faster than ARKODE with the same table: "
-       << (slowest_ak >= 8.0 ? "met" : "missed") << ", smallest ratio "
-       << fmt("%.1f", slowest_ak) << " (" << ak_at << ").\n";
+    auto verdict = [&md](const std::string &target, const Slowest &s, double bound) {
+        md << "- " << target << ": " << (s.compared > 0 && s.ratio > bound ? "met" : "missed")
+           << ", smallest ratio " << fmt("%.2f", s.ratio) << " (" << s.where << "); "
+           << s.compared << " comparisons";
+        if (s.out_of_range) md << ", " << s.out_of_range << " out of range";
+        md << ".\n";
+    };
+    const std::vector<const char *> lorenz_arenstorf{txbench::Lorenz::name,
+                                                     txbench::Arenstorf::name};
+    verdict("Faster than odeint dopri5 at equal error on Lorenz and Arenstorf",
+            slowest_ratio(rows, lorenz_arenstorf, kErrorLevels, kTx, {kDopri5}), 1.0);
+    verdict("At least 8 times faster than ARKODE with the same table",
+            slowest_ratio(rows, lorenz_arenstorf, kErrorLevels, kTx, {kArkode}), 8.0 - 1e-12);
+    verdict("High-order pair through the C callback faster than every peer given a function "
+            "pointer, achieved errors 1e-8 to 1e-12 on Lorenz, Arenstorf and Van der Pol",
+            slowest_ratio(rows, kSmooth, kTightLevels, kTxHigh, kCallbackPeers), 1.0);
+    verdict("High-order pair through tx.hpp faster than every peer with the right-hand side "
+            "inlined, same errors and problems",
+            slowest_ratio(rows, kSmooth, kTightLevels, kHppHigh, kInlinePeers), 1.0);
+    worst = largest_overhead(kHpp, where);
+    md << "- tx.hpp with the 6(5) pair within 1.1 of the reference loop: "
+       << (worst <= 1.1 ? "met" : "missed") << ", largest ratio " << fmt("%.2f", worst) << " ("
+       << where << ").\n";
+    verdict("tx.hpp with the 6(5) pair faster than odeint dopri5 (inlined) at equal error on "
+            "Lorenz, Arenstorf and Van der Pol",
+            slowest_ratio(rows, kSmooth, kErrorLevels, kHpp, {kDopri5}), 1.0);
+    const Row *low = find_row(rows, txbench::Neuron::name, kTx, kProgramTolerance);
+    const Row *high = find_row(rows, txbench::Neuron::name, kTxHigh, kProgramTolerance);
+    if (low && high) {
+        const double at_equal = time_at_error(rows, txbench::Neuron::name, kTxHigh, low->error);
+        md << "- Neuron model at the programs' tolerance: high-order pair no slower than the "
+              "6(5) pair: "
+           << (high->time_us <= low->time_us ? "met" : "missed") << ", time ratio "
+           << fmt("%.2f", high->time_us / low->time_us) << " at rtol "
+           << fmt("%.0e", kProgramTolerance) << " (errors " << fmt("%.1e", high->error) << " and "
+           << fmt("%.1e", low->error) << "); at the 6(5) pair's achieved error "
+           << (std::isnan(at_equal) ? std::string("(out of range)")
+                                     : fmt("%.2f", at_equal / low->time_us))
+           << ".\n";
+    }
 }
 
 // The stock eight-stage table against the nine-stage extension, and the extension against

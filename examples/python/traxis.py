@@ -57,7 +57,7 @@ Traxis_t._fields_ = (
         "order", "nparam", "MaxPoincareSteps", "MaxPeriodSteps", "MaxNewtSteps", "MaxContSteps",
         "CheckBifs", "CutSurfaceDefined", "TerminateOnFatalError", "StepTaken", "ErrorCode")]
     + [("fcn", FCN), ("cut", CUT), ("jac", JAC), ("paramjac", JAC), ("TX", Traxis),
-       ("txb", TraxisBif)])
+       ("txb", TraxisBif), ("method", ctypes.c_void_p)])
 
 # The leading fields of the bifurcation record, up to the step count; the record goes on in C.
 TraxisBif_t._fields_ = (
@@ -68,6 +68,9 @@ TraxisBif_t._fields_ = (
     + [(name, ctypes.c_double) for name in ("ctop", "cbot", "cleft", "cright", "Ttop", "Tbot",
                                             "Tleft", "Tright")]
     + [("indir", ctypes.c_int), ("cindi", ctypes.c_int * 3), ("steps", ctypes.c_int)])
+
+# Integration methods (TXSetMethod).
+METHOD_RK65, METHOD_HIGH_ORDER = 0, 1
 
 BIFURCATION_NAMES = ("NOT DETERMINED", "TORUS", "TRANSCRITICAL", "SADDLE-NODE",
                      "PERIOD DOUBLING", "PITCHFORK", "HOPF")
@@ -99,6 +102,7 @@ def load(path=None):
             ("TXSetRelTol", int_, [Traxis, dbl]),
             ("TXSetAbsTol", int_, [Traxis, dbl]),
             ("TXSetMaxStep", int_, [Traxis, dbl]),
+            ("TXSetMethod", int_, [Traxis, int_]),
             ("TXIntegrate_With_Noise", int_, [Traxis, p, dbl, p]),
             ("TXLyapCalc", int_, [Traxis, p, p, dbl, dbl, ctypes.c_long, ctypes.c_long, p, int_]),
             ("TXVarCloseTraxis", int_, [Traxis])):
@@ -180,7 +184,7 @@ class System:
     _tx = None
 
     def __init__(self, rhs, order, y, t=0.0, params=(), rel_tol=1e-8, h=0.01, abs_tol=None,
-                 max_step=None):
+                 max_step=None, method=None):
         self._lib = load()
         order = int(order)
         # TXOpenTraxis ends the process on these instead of returning: refuse them here.
@@ -205,6 +209,8 @@ class System:
             self._check(self._lib.TXSetAbsTol(self._tx, abs_tol), "TXSetAbsTol")
         if max_step is not None:
             self._check(self._lib.TXSetMaxStep(self._tx, max_step), "TXSetMaxStep")
+        if method is not None:
+            self._check(self._lib.TXSetMethod(self._tx, method), "TXSetMethod")
 
     def _python_rhs(self, rhs):
         n, p, np_ = self.order, self._p, self._np

@@ -141,25 +141,33 @@ inline double rk_trial_step(const Traxis tx) {
 // False once the step can no longer move t forward (also for a NaN or negative step).
 inline bool rk_step_advances(double t, double h) { return t + h > t; }
 
-// Attempts from tx->y0 at t until one is accepted, which leaves y6 and sets tlast; h becomes the
-// proposal for the next step.  False when the step no longer advances t (code 31 for the caller).
-template <class Size, class Rhs>
-bool rk_accepted_step(Traxis tx, Size n, double t, double &h, Rhs &&rhs) {
+// The default 6(5) pair as a method of the generic step loop below.
+struct Rk65 {
+    static constexpr int id = TX_METHOD_RK65;
+    template <class Size, class Rhs>
+    static double attempt(Traxis tx, Size n, double t, double h, Rhs &rhs) {
+        return rk_attempt(tx, n, t, h, rhs);
+    }
+    static double next_step(const Traxis tx, double h, double err) {
+        return rk_next_step(h, err, tx->hmax);
+    }
+};
+
+// Attempts of Method from tx->y0 at t until one is accepted, which leaves y6 and sets tlast; h
+// becomes the proposal for the next step.  False when the step no longer advances t (code 31 for
+// the caller).
+template <class Method, class Size, class Rhs>
+bool accepted_step(Traxis tx, Size n, double t, double &h, Rhs &&rhs) {
     for (;;) {
         if (!rk_step_advances(t, h)) return false;
-        const double err = rk_attempt(tx, n, t, h, rhs);
+        const double err = Method::attempt(tx, n, t, h, rhs);
         const double used = h;
-        h = rk_next_step(h, err, tx->hmax);
+        h = Method::next_step(tx, h, err);
         if (rk_accepted(err)) {
             tx->tlast = t + used;
             return true;
         }
     }
-}
-
-template <class Rhs>
-bool rk_accepted_step(Traxis tx, int n, double t, double &h, Rhs &&rhs) {
-    return rk_accepted_step(tx, RuntimeSize{n}, t, h, rhs);
 }
 
 }  // namespace tx::detail

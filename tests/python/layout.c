@@ -17,7 +17,7 @@ int main(void) {
     TX(tlast); TX(h); TX(hmax); TX(hnoise); TX(order); TX(nparam); TX(MaxPoincareSteps);
     TX(MaxPeriodSteps); TX(MaxNewtSteps); TX(MaxContSteps); TX(CheckBifs); TX(CutSurfaceDefined);
     TX(TerminateOnFatalError); TX(StepTaken); TX(ErrorCode); TX(fcn); TX(cut); TX(jac);
-    TX(paramjac); TX(TX); TX(txb);
+    TX(paramjac); TX(TX); TX(txb); TX(method);
     BIF(tx); BIF(order); BIF(biftype); BIF(t); BIF(y); BIF(Phi); BIF(T); BIF(c); BIF(er); BIF(ei);
     return 0;
 }

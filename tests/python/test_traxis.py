@@ -23,15 +23,17 @@ def oscillator(t, y, p):
 
 class Integration(unittest.TestCase):
     def test_oscillator_follows_cos_and_dense_output_fills_the_last_step(self):
-        with traxis.System(oscillator, order=2, y=[1.0, 0.0], rel_tol=1e-11) as s:
-            for t1 in (0.5, 3.0, 2 * math.pi, 20.0):
-                x, v = s.integrate(t1)
-                self.assertEqual(s.t, t1)
-                self.assertAlmostEqual(x, math.cos(t1), delta=1e-9)
-                self.assertAlmostEqual(v, -math.sin(t1), delta=1e-9)
-            t0, _ = s.t, s.step()
-            mid = 0.5 * (t0 + s.t)
-            self.assertAlmostEqual(s.dense(mid)[0], math.cos(mid), delta=1e-9)
+        for method in (traxis.METHOD_RK65, traxis.METHOD_HIGH_ORDER):
+            with self.subTest(method=method), traxis.System(
+                    oscillator, order=2, y=[1.0, 0.0], rel_tol=1e-11, method=method) as s:
+                for t1 in (0.5, 3.0, 2 * math.pi, 20.0):
+                    x, v = s.integrate(t1)
+                    self.assertEqual(s.t, t1)
+                    self.assertAlmostEqual(x, math.cos(t1), delta=1e-9)
+                    self.assertAlmostEqual(v, -math.sin(t1), delta=1e-9)
+                t0, _ = s.t, s.step()
+                mid = 0.5 * (t0 + s.t)
+                self.assertAlmostEqual(s.dense(mid)[0], math.cos(mid), delta=1e-9)
 
     def test_parameters_reach_the_right_hand_side(self):
         # y' = -k y with k = 3: y(1) = e^-3
@@ -50,6 +52,9 @@ class Integration(unittest.TestCase):
             lib, t, y = traxis.load(), ctypes.c_double(1.0), (ctypes.c_double * 2)(1.0, 0.0)
             self.assertEqual(lib.TXIntegrate_With_Noise(s.handle, ctypes.byref(t), 2.0, y), 0)
             self.assertEqual(lib.TXErrorTraxis(s.handle), 35)
+        with self.assertRaises(traxis.TraxisError) as e:
+            traxis.System(oscillator, order=2, y=[1.0, 0.0], method=7)
+        self.assertEqual(e.exception.code, 36)
         for bad in (dict(order=0, y=[]), dict(order=1, y=[1.0], h=0.0),
                     dict(order=1, y=[1.0], rel_tol=math.nan), dict(order=2, y=[1.0])):
             with self.assertRaises(ValueError):

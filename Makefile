@@ -5,6 +5,7 @@ BUILD_SHARED ?= build-shared
 BUILD_FUZZ ?= build-fuzz
 FUZZ_RUNS  ?= 1000000
 FUZZ_SECONDS ?= 0
+FUZZ_HARNESSES ?=
 PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
@@ -89,10 +90,11 @@ bench-peers:
 
 # libFuzzer harnesses of every reader (clang, AddressSanitizer, UndefinedBehaviorSanitizer), each
 # run for FUZZ_RUNS executions (and at most FUZZ_SECONDS seconds when not 0) from the shipped
-# examples; the corpus grows in $(BUILD_FUZZ)/corpus, findings land in $(BUILD_FUZZ)/findings.
+# examples; FUZZ_HARNESSES names a few to run only those.  The corpus grows in
+# $(BUILD_FUZZ)/corpus, findings land in $(BUILD_FUZZ)/findings.
 fuzz:
 	@./scripts/setup-deps.sh --fuzz
 	cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTX_FUZZ=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ $(CMAKE_ARGS)
 	cmake --build $(BUILD_FUZZ) --target fuzzers -j $(JOBS)
-	./scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_RUNS) $(FUZZ_SECONDS)
+	./scripts/fuzz.sh $(BUILD_FUZZ) $(FUZZ_RUNS) $(FUZZ_SECONDS) $(FUZZ_HARNESSES)

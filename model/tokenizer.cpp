@@ -20,6 +20,23 @@ constexpr std::size_t kKeyMax = 31;     // likewise for the keys of "param.slc"
 
 bool is_space(int ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }  // the C locale's
 
+// Text from a file as it may go to a terminal: control characters (an escape sequence, say)
+// written as \xNN.  Bytes from 0x80 up are left alone, so UTF-8 names stay readable.
+std::string shown(const char *text) {
+    std::string out;
+    for (const char *p = text; *p; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || c == 0x7f) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += *p;
+        }
+    }
+    return out;
+}
+
 // Reads the next whitespace-delimited word as "%s" does, keeping at most cap characters and a
 // NUL in buf (null: skip the word).  Returns the word's full length, or -1 at the end of input.
 long read_word(std::FILE *in, char *buf, std::size_t cap) {
@@ -313,6 +330,8 @@ bool scan_pairs(std::FILE *in, const char *file_name, int n, char (*names)[kProc
 
 bool scan_cycle_settings(std::FILE *in, const char *file_name, CycleSettings &s, ReadError &err,
                          std::FILE *notes) {
+    constexpr int kMaxNotes = 10;
+    int noted = 0;
     for (;;) {
         char key[kKeyMax + 1];
         const long len = read_word(in, key, kKeyMax);
@@ -325,13 +344,19 @@ bool scan_cycle_settings(std::FILE *in, const char *file_name, CycleSettings &s,
                       : std::strcmp(key, "slc_max_steps") == 0   ? &s.max_adjust
                                                                  : nullptr;
         const bool known = target || (!long_key && std::strcmp(key, "slc_eps") == 0);
-        // A misspelt key would otherwise leave its setting silently at the default.
-        if (notes && !known)
-            std::fprintf(notes, "%s: %s: unknown key %s%s ignored\n", program_name(), file_name,
-                         key, long_key ? "..." : "");
-        else if (notes && res != 1)
-            std::fprintf(notes, "%s: %s: %s %s; ignored\n", program_name(), file_name, key,
-                         res == EOF ? "has no value" : "is not followed by a number");
+        // A misspelt key would otherwise leave its setting silently at the default.  A file
+        // of garbage gets a few lines, not one per word.
+        if (notes && (!known || res != 1) && ++noted <= kMaxNotes) {
+            if (noted == kMaxNotes)
+                std::fprintf(notes, "%s: %s: further keys not listed\n", program_name(),
+                             file_name);
+            else if (!known)
+                std::fprintf(notes, "%s: %s: unknown key %s%s ignored\n", program_name(),
+                             file_name, shown(key).c_str(), long_key ? "..." : "");
+            else
+                std::fprintf(notes, "%s: %s: %s %s; ignored\n", program_name(), file_name, key,
+                             res == EOF ? "has no value" : "is not followed by a number");
+        }
         if (res == EOF) return true;  // a pair cut short by the end of the file
         // Not a number: nothing is assigned and the word is read as the next key.
         if (res != 1 || !known) continue;
@@ -352,12 +377,15 @@ bool scan_cycle_settings(std::FILE *in, const char *file_name, CycleSettings &s,
 
 void set_error(ReadError &err, const char *text, const char *file, const char *format, ...) {
     if (text != err.text) std::snprintf(err.text, sizeof err.text, "%s", text);
-    const int n = std::snprintf(err.reason, sizeof err.reason, "%s: ", file);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof err.reason) return;
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(err.reason + n, sizeof err.reason - static_cast<std::size_t>(n), format, args);
-    va_end(args);
+    char reason[sizeof err.reason];
+    const int n = std::snprintf(reason, sizeof reason, "%s: ", file);
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof reason) {
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(reason + n, sizeof reason - static_cast<std::size_t>(n), format, args);
+        va_end(args);
+    }
+    std::snprintf(err.reason, sizeof err.reason, "%s", shown(reason).c_str());
 }
 
 void refuse(const ReadError &err) {

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer harness built in BUILD for RUNS executions (at most SECONDS seconds each
-# when given), starting from its seed corpus, and prints one summary line per harness.
-# The corpus grows in BUILD/corpus/<harness>; inputs that break a harness land in
-# BUILD/findings/.  Usage: scripts/fuzz.sh BUILD RUNS [SECONDS]
+# when given), starting from its seed corpus, and prints one summary line per harness; naming
+# harnesses runs only those.  The corpus grows in BUILD/corpus/<harness>; inputs that break a
+# harness land in BUILD/findings/.  Usage: scripts/fuzz.sh BUILD RUNS [SECONDS [HARNESS...]]
 set -euo pipefail
 build="$(cd "${1:?usage: fuzz.sh BUILD RUNS [SECONDS]}" && pwd)"
 runs="${2:?usage: fuzz.sh BUILD RUNS [SECONDS]}"
 seconds="${3:-0}"
+only=("${@:4}")
 mkdir -p "$build/findings"
 status=0
 shopt -s nullglob
 for seeds in "$build"/fuzz/fuzz_*.seeds; do
   harness="${seeds%.seeds}"
   name="$(basename "$harness")"
+  if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " == *" ${name#fuzz_} "* ]]; then continue; fi
   corpus="$build/corpus/${name#fuzz_}"
   mkdir -p "$corpus"
   while IFS= read -r seed; do

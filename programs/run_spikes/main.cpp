@@ -45,6 +45,11 @@ txprog::IsiSettings histogram_settings(const double *v) {
              "above the lower edge (value 4, %g)", v[kLongest], v[kShortest]);
     if (!(v[kBins] >= 1 && v[kBins] <= kMaxBins))
         fail(kProgram, "param.isi: the number of bins (value 6) must lie in 1 ... %g", kMaxBins);
+    // Every interval takes at least one sample step: more than the step bound can never be
+    // counted, and the run would only end at the bound, hours later.
+    if (v[kWanted] > static_cast<double>(kMaxSampleSteps))
+        fail(kProgram, "param.isi: the number of intervals (value 7) must not exceed %ld, the "
+             "bound on sample steps", kMaxSampleSteps);
     txprog::IsiSettings s;
     s.upper = v[kUpper];
     s.lower = v[kLower];

@@ -1,6 +1,7 @@
 // Readers of "system.st" and of the process parameter files, on files written by the tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -281,6 +282,32 @@ TEST_F(Files, CycleSettingsByKey) {
     run = run_child([] { readParamFile(); });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "ERROR: could not open the parameters file\n");
+}
+
+// Notes and reasons quote words from the file: control bytes (a terminal escape sequence) go out
+// as \xNN, UTF-8 as it is, and a file of garbage gets a few lines, not one per word.
+TEST_F(Files, QuotedWordsCannotReachTheTerminalRaw) {
+    std::string garbage = "\x1b[2Jesc 1 \xce\xb1lpha 2 bell\x07 3";
+    for (int i = 0; i < 40; ++i) garbage += " k" + std::to_string(i) + " 1";
+    write_file("param.slc", garbage);
+    const txtest::ChildRun run = run_child([] { readParamFile(); });
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("unknown key \\x1b[2Jesc ignored\n"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("unknown key \xce\xb1lpha ignored\n"), std::string::npos);
+    EXPECT_NE(run.err.find("unknown key bell\\x07 ignored\n"), std::string::npos);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 10);
+    EXPECT_NE(run.err.find("further keys not listed\n"), std::string::npos);
+
+    write_file("param.isi", "thr\x1b]0;x\x07 abc\n");
+    char names[9][kProcNameMax + 1];
+    double values[9];
+    const txtest::ChildRun refused =
+        run_child([&] { read_process_pairs(&kRunSpikes, names, values); });
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("the value of thr\\x1b]0;x\\x07 is not a number"),
+              std::string::npos)
+        << refused.err;
 }
 
 TEST_F(Files, FixedListEchoAndRefusals) {

@@ -202,6 +202,8 @@ TEST(RunSpikes, RefusesWhatItCannotRun) {
         // isi_max below isi_min once ran for 22 minutes of CPU and wrote nothing
         {ModelSetup{}, isi(0, 1.0, 0.0, 8.0, 4.0, 4, 1), "histogram range"},
         {ModelSetup{}, isi(0, 1.0, 0.0, 4.0, 8.0, 0.5, 1), "number of bins"},
+        // more intervals than sample steps allowed could only end at the bound, hours later
+        {ModelSetup{}, isi(0, 1.0, 0.0, 4.0, 8.0, 4, 1e30), "number of intervals"},
     };
     for (const Case &c : cases) {
         Workdir dir;

@@ -16,6 +16,7 @@ import sys
 import threading
 
 ENGINES = ("sequential", "threads", "processes", "dask")
+PACKAGE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))  # where traxis is found
 
 
 class Inline(cf.Executor):
@@ -93,9 +94,9 @@ def executor(engine, workers=None, scheduler=None):
 
 def drive(ex, slots, fn, jobs, on_result, depth=2):
     """Calls fn(*job) for every job on the executor, at most depth * slots at a time, and
-    on_result(job, ok, text) as each finishes; a call that raises (a Dask worker that died on
-    it, say) gives ok False with the exception as text.  A broken process pool ends the loop
-    with BrokenExecutor: which point killed the worker is not known."""
+    on_result(job, value, None) as each returns, or on_result(job, None, error text) when the
+    call raised (a Dask worker that died on it, say).  A broken process pool ends the loop with
+    BrokenExecutor: which job killed the worker is not known."""
     jobs = iter(jobs)
     pending = {}
 
@@ -112,12 +113,13 @@ def drive(ex, slots, fn, jobs, on_result, depth=2):
         for future in done:
             job = pending.pop(future)
             try:
-                ok, text = future.result()
+                value = future.result()
             except cf.BrokenExecutor:
                 raise
-            except Exception as e:  # noqa: B902 - the point's result
-                ok, text = False, f"{type(e).__name__}: {e}".replace("\n", " / ")
-            on_result(job, ok, text)
+            except Exception as e:  # noqa: B902 - the job's result
+                on_result(job, None, f"{type(e).__name__}: {e}".replace("\n", " / "))
+            else:
+                on_result(job, value, None)
         fill()
 
 
@@ -128,8 +130,7 @@ SLURM_MAX_ARRAY = 1000  # Slurm's default MaxArraySize is 1001
 
 def _point_command(directory, python):
     """The per-point command as a shell line, finding this package and the library."""
-    package = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    env = [f"PYTHONPATH={shlex.quote(package)}"]
+    env = [f"PYTHONPATH={shlex.quote(PACKAGE)}"]
     if os.environ.get("TRAXIS_LIBRARY"):
         env.append(f"TRAXIS_LIBRARY={shlex.quote(os.path.abspath(os.environ['TRAXIS_LIBRARY']))}")
     return " ".join(env + [shlex.quote(python or sys.executable), "-m", "traxis.sweep", "point",

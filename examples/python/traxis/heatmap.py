@@ -65,7 +65,7 @@ def _matplotlib(names, rows, axes, k, png):
 def _gnuplot(table, names, axes, k, png):
     quoted = "'" + os.path.abspath(table).replace("'", "''") + "'"
     out = "'" + os.path.abspath(png).replace("'", "''") + "'"
-    script = [f"set terminal png size 800,600", f"set output {out}",
+    script = ["set terminal png size 800,600", f"set output {out}",
               f"set xlabel '{names[0]}'"]
     if axes == 1:
         script += [f"set ylabel '{names[k]}'",

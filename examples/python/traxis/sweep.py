@@ -23,14 +23,16 @@ import os
 import sys
 
 from . import engines
-from .grid import SEED_LIMIT, Grid, Point, linspace, point_seed  # noqa: F401 - the public names
+from .engines import PACKAGE
+from .grid import SEED_LIMIT, Grid, Point, linspace, point_seed
 from .heatmap import heatmap
 from .progress import Progress
 from .store import TABLE, Store
-from .tasks import Library, Lyapunov, Model, PointError, Program, State, compute  # noqa: F401
+from .tasks import Library, Lyapunov, Model, PointError, Program, State, compute, compute_all
 
-__all__ = ["run", "write_batch", "merge", "Grid", "linspace", "Program", "Library", "Model",
-           "Lyapunov", "State", "Result"]
+__all__ = ["run", "describe", "write_batch", "merge", "Result", "Grid", "Point", "linspace", "point_seed",
+           "SEED_LIMIT", "Program", "Library", "Model", "Lyapunov", "State", "PointError",
+           "PACKAGE"]
 
 
 class Result:
@@ -72,9 +74,14 @@ def _prepare(task, grid, store, engine=None, workers=None):
 
 
 def run(task, grid, directory, engine="sequential", workers=None, scheduler=None,
-        progress=None, retry_failed=True):
+        progress=None, retry_failed=True, per_task=1):
     """Computes every point of grid not yet done in directory; returns a Result.  progress:
-    None draws the bar on a terminal, True and False force it on or off."""
+    None draws the bar on a terminal, True and False force it on or off.  per_task points go to
+    a worker at once: more than one where a point costs little beside what the engine adds to
+    each call (a Dask scheduler handles a few thousand calls a second)."""
+    if int(per_task) < 1:
+        raise ValueError(f"per_task must be at least 1, not {per_task}")
+    per_task = int(per_task)
     store = Store(directory)
     _prepare(task, grid, store, engine, workers)
     results = store.results()
@@ -82,26 +89,34 @@ def run(task, grid, directory, engine="sequential", workers=None, scheduler=None
     bar = Progress(len(grid), len(grid) - len(todo), enabled=progress)
     computed = 0
 
-    def record(job, ok, text):
+    def record(job, outcomes, error):
         nonlocal computed
-        point = job[1]
-        journal(point.index, ok, text)
-        results[point.index] = (ok, text)
-        computed += 1
-        if not ok:
-            bar.say(f"sweep: point {point.index} ({point.describe()}) failed: {text}")
-        bar.advance()
+        points = job[1]
+        for point, (ok, text) in zip(points, outcomes or [(False, error)] * len(points)):
+            journal(point.index, ok, text)
+            results[point.index] = (ok, text)
+            computed += 1
+            if not ok:
+                bar.say(f"sweep: point {point.index} ({point.describe()}) failed: {text}")
+            bar.advance()
 
     try:
         with store.recorder() as journal:
             if todo:
                 with engines.executor(engine, workers, scheduler) as (ex, slots):
-                    engines.drive(ex, slots, compute,
-                                  ((task, p, store.directory) for p in todo), record)
+                    chunks = (todo[k:k + per_task] for k in range(0, len(todo), per_task))
+                    engines.drive(ex, slots, compute_all,
+                                  ((task, c, store.directory) for c in chunks), record)
     finally:
         bar.finish()  # and the table of what is done, even after an interruption
         failed, missing = store.write_table(task, grid, results)
     return Result(store, grid, failed, missing, computed)
+
+
+def describe(task, grid, directory):
+    """Writes the description of the sweep into directory, for `python3 -m traxis.sweep run`
+    (which the same call into an existing directory checks instead)."""
+    _prepare(task, grid, Store(directory))
 
 
 def write_batch(task, grid, directory, scheduler="parallel", per_task=None, python=None,
@@ -168,6 +183,7 @@ def main(argv=None):
     r.add_argument("--engine", default="processes", choices=engines.ENGINES)
     r.add_argument("--workers", type=int)
     r.add_argument("--scheduler", help="Dask scheduler address or scheduler file")
+    r.add_argument("--per-task", type=int, default=1, help="points per call of the engine")
     m = sub.add_parser("merge", help="write the table of what has been computed")
     m.add_argument("directory")
     for q in (r, m):
@@ -183,7 +199,8 @@ def main(argv=None):
         return 1 if compute_points(args.directory, [k for k in indices if k < len(grid)]) else 0
     if args.command == "run":
         task, grid = Store(args.directory).load()
-        result = run(task, grid, args.directory, args.engine, args.workers, args.scheduler)
+        result = run(task, grid, args.directory, args.engine, args.workers, args.scheduler,
+                     per_task=args.per_task)
     else:
         result = merge(args.directory)
     if args.heatmap:

@@ -12,6 +12,8 @@ import shutil
 import subprocess
 import threading
 
+from . import FCN, JAC, System, load
+
 # Fields of each record of a state file: a token equal to a keyword starts the record, and the
 # reader consumes its fields as tokens, so an edit must skip them the same way.
 _RECORD_FIELDS = {"&var": 4, "&par": 3, "&num": 2, "&pph": 7, "&msc": 3}
@@ -228,22 +230,29 @@ class Model:
         return (ctypes.c_double * max(1, len(self.names))).in_dll(so, self.params)
 
     def set_parameters(self, values):
+        if not values:
+            return
         array = self.parameters()
         for name, value in values.items():
             if name not in self.names:
                 raise PointError(f"the model has no parameter {name!r}")
             array[self.names.index(name)] = value
 
-    def thread_local(self):
-        """Whether each thread has its own parameter array."""
-        if not self.params:
-            return True
-        here = ctypes.addressof(self.parameters())
-        there = []
-        t = threading.Thread(target=lambda: there.append(ctypes.addressof(self.parameters())))
+    def _in_new_thread(self, read):
+        found = []
+        t = threading.Thread(target=lambda: found.append(read()))
         t.start()
         t.join()
-        return there[0] != here
+        return found[0]
+
+    def initial_values(self):
+        """The parameters as the shared object initialises them (a new thread's copy)."""
+        return self._in_new_thread(lambda: list(self.parameters()[:len(self.names)]))
+
+    def thread_local(self):
+        """Whether each thread has its own parameter array."""
+        here = ctypes.addressof(self.parameters())
+        return self._in_new_thread(lambda: ctypes.addressof(self.parameters())) != here
 
     def to_dict(self):
         return {"path": self.path, "rhs": self.rhs, "order": self.order, "params": self.params,
@@ -266,7 +275,6 @@ def variational_lyapunov(system, n, dt, transient, steps):
     fundamental matrix carries n orthonormal directions over each interval dt and is
     reorthonormalised after it.  Uses the handle's variational sub-handle, opened with
     difference Jacobians when no Jacobian was given."""
-    from . import load
     lib = load()
     tx = system.handle
     h = tx.contents
@@ -283,10 +291,12 @@ def variational_lyapunov(system, n, dt, transient, steps):
     for interval in range(transient + steps):
         for i in range(order):
             rows[i][:] = [directions[k][i] for k in range(n)] + [0.0] * (order - n)
-        system._check(lib.TXVarIntegrate(tx, ctypes.byref(t), ctypes.c_double(t.value + dt), y, phi),
-                      "TXVarIntegrate")
+        end = ctypes.c_double(t.value + dt)
+        system._check(lib.TXVarIntegrate(tx, ctypes.byref(t), end, y, phi), "TXVarIntegrate")
         directions = [[rows[i][k] for i in range(order)] for k in range(n)]
         lengths = _gram_schmidt(lib, directions, n)
+        if not all(x > 0.0 and math.isfinite(x) for x in lengths):
+            raise PointError(f"a direction collapsed or overflowed at t = {t.value:g}")
         if interval >= transient:
             sums = [s + math.log(x) for s, x in zip(sums, lengths)]
     system.set_state(t.value, list(y))
@@ -312,8 +322,6 @@ class Lyapunov:
 
     def run(self, system):
         if self.method == "variational":
-            if not 1 <= self.n <= system.order:
-                raise PointError(f"n = {self.n} exponents of a system of order {system.order}")
             found = variational_lyapunov(system, self.n, self.dt, self.transient, self.steps)
         else:
             found = system.lyapunov(self.n, self.eps, self.dt, self.transient, self.steps)
@@ -348,15 +356,24 @@ _ANALYSES = {cls.kind: cls for cls in (Lyapunov, State)}
 
 class Library:
     """An analysis of a compiled model on a library handle opened for the point, from the
-    state y at time t; rel_tol and h are those of TXOpenTraxis."""
+    state y at time t; rel_tol and h are those of TXOpenTraxis.  params: values of the model's
+    parameters off the grid, by name; the others keep the values the shared object gives them.
+    Every point sets all of them, so that no point sees what an earlier one left."""
 
     kind = "library"
 
-    def __init__(self, model, y, analysis, t=0.0, rel_tol=1e-8, h=0.01):
+    def __init__(self, model, y, analysis, t=0.0, rel_tol=1e-8, h=0.01, params=None):
         self.model, self.analysis = model, analysis
+        self.params = dict(zip(model.names, model.initial_values())) if model.names else {}
+        self.params.update({k: float(v) for k, v in (params or {}).items()})
+        if set(self.params) - set(model.names):
+            raise ValueError(f"the model has no parameter "
+                             f"{', '.join(sorted(set(self.params) - set(model.names)))}")
         self.y, self.t, self.rel_tol, self.h = [float(v) for v in y], float(t), rel_tol, h
         if len(self.y) != model.order:
             raise ValueError(f"y holds {len(self.y)} values for order {model.order}")
+        if isinstance(analysis, Lyapunov) and not 1 <= analysis.n <= model.order:
+            raise ValueError(f"{analysis.n} exponents of a system of order {model.order}")
         if isinstance(analysis, State) and analysis.names is None:
             analysis.names = [f"y{i + 1}" for i in range(model.order)]
 
@@ -365,9 +382,8 @@ class Library:
         return list(self.analysis.columns)
 
     def run(self, point, workdir):
-        from . import FCN, JAC, System, load
         m = self.model
-        m.set_parameters(point.params)
+        m.set_parameters(dict(self.params, **point.params))
         with System(m.function(m.rhs, FCN), m.order, self.y, t=self.t, rel_tol=self.rel_tol,
                     h=self.h) as s:
             if m.jac:
@@ -382,7 +398,8 @@ class Library:
 
     def to_dict(self):
         return {"kind": self.kind, "model": self.model.to_dict(), "y": self.y, "t": self.t,
-                "rel_tol": self.rel_tol, "h": self.h, "analysis": self.analysis.to_dict()}
+                "rel_tol": self.rel_tol, "h": self.h, "params": self.params,
+                "analysis": self.analysis.to_dict()}
 
 
 def task_from_dict(d):
@@ -396,6 +413,11 @@ def task_from_dict(d):
         d["model"] = Model(**d["model"])
         return Library(**d)
     raise ValueError(f"unknown task kind {kind!r}")
+
+
+def compute_all(task, points, workdir):
+    """compute for each of the points, in a list: one call of an engine."""
+    return [compute(task, point, workdir) for point in points]
 
 
 def compute(task, point, workdir):

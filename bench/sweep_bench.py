@@ -22,6 +22,15 @@ def load():
     return os.getloadavg()[0]
 
 
+def local_cluster(workers):
+    try:
+        import distributed
+    except ImportError:
+        return None
+    return distributed.LocalCluster(n_workers=workers, threads_per_worker=1,
+                                    dashboard_address=None, silence_logs=40)
+
+
 def timed(sweep, task, grid, work, engine, workers=None, scheduler=None, per_task=1):
     directory = tempfile.mkdtemp(dir=work)
     start = time.perf_counter()
@@ -39,7 +48,7 @@ def main():
     os.environ["TRAXIS_LIBRARY"] = os.path.abspath(args[0])
     lorenz = os.path.abspath(args[1])
     side = int(args[2]) if len(args) > 2 else 6
-    steps = int(args[3]) if len(args) > 3 else 3000
+    steps = int(args[3]) if len(args) > 3 else 10000
     from traxis import sweep
     cores = os.cpu_count() or 1
     model = sweep.Model(lorenz, "lorenz", 3, params="lorenz_par", names=["sigma", "rho", "beta"])
@@ -54,16 +63,18 @@ def main():
         sequential, reference = timed(sweep, lyapunov, grid, work, "sequential")
         per_point = sequential / len(grid)
         print(f"  {'sequential':<22} {sequential:7.2f} s   {1e3 * per_point:7.1f} ms per point")
-        engines = [("threads", {}), ("processes", {})]
-        try:
-            import distributed
-            cluster = distributed.LocalCluster(n_workers=cores, threads_per_worker=1,
-                                               dashboard_address=None, silence_logs=40)
-            engines.append(("dask", {"scheduler": cluster}))
-        except ImportError:
-            cluster = None
-            print("  (no distributed package: the Dask engine is not measured)")
-        for engine, extra in engines:
+        cluster = None
+        for engine in ("threads", "processes", "dask"):
+            extra = {}
+            if engine == "dask":  # started last: processes fork faster without its threads
+                start = time.perf_counter()
+                cluster = local_cluster(cores)
+                if cluster is None:
+                    print("  (no distributed package: the Dask engine is not measured)")
+                    break
+                print(f"  (a LocalCluster of {cores} workers starts in "
+                      f"{time.perf_counter() - start:.2f} s, not counted below)")
+                extra = {"scheduler": cluster}
             elapsed, table = timed(sweep, lyapunov, grid, work, engine, cores, **extra)
             same = "same table" if table == reference else "TABLE DIFFERS"
             print(f"  {engine + f' ({cores} workers)':<22} {elapsed:7.2f} s   "

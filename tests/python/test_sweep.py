@@ -44,11 +44,11 @@ threshold 0.005
 """
 
 
-def program_task(work):
+def program_task(work, scratch=None):
     with open(os.path.join(work, "param.lce"), "w") as f:
         f.write(PARAM_LCE)
     inputs = [os.path.join(EXAMPLE, "system.st"), os.path.join(work, "param.lce")]
-    return sweep.Program(RUN_LYAPUNOV, ["1", "unused"], inputs=inputs,
+    return sweep.Program(RUN_LYAPUNOV, ["1", "unused"], inputs=inputs, scratch=scratch,
                          output="out.lce", columns=["a_out", "lambda1", "lambda2", "lambda3", "D"])
 
 
@@ -187,7 +187,8 @@ class Failures(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.work)
 
     def test_a_refused_setting_fails_its_point_only_and_is_retried(self):
-        task = program_task(self.work)
+        scratch = os.path.join(self.work, "scratch")
+        task = program_task(self.work, scratch)
         grid = sweep.Grid(("param.lce:lyap_dt", [0.5, 0.0, 1.0]))
         out = os.path.join(self.work, "map")
         result = sweep.run(task, grid, out, "threads", workers=2)
@@ -202,6 +203,7 @@ class Failures(unittest.TestCase):
         for line in (lines[2], lines[4]):
             self.assertTrue(all(math.isfinite(float(v)) for v in line.split()))
         self.assertIn("param.lce:lyap_dt = 0.0", read(os.path.join(out, "failures.txt")))
+        self.assertEqual(os.listdir(scratch), [])  # the points ran there and left nothing
         again = sweep.run(task, grid, out, "sequential")
         self.assertEqual((again.computed, len(again.failed)), (1, 1))
         # a directory holds one sweep: another grid is refused, not mixed in

@@ -141,10 +141,11 @@ def write_parallel(directory, size, per_task=1, python=None):
     """DIR/tasks.txt: one command line per task of per_task points, for
     `parallel --jobs N < DIR/tasks.txt`; returns its path."""
     command = _point_command(directory, python)
+    tasks = math.ceil(size / per_task)
     path = os.path.join(directory, "tasks.txt")
     with open(path, "w") as f:
-        for chunk in range(math.ceil(size / per_task)):
-            f.write(f"{command} --chunk {chunk} --chunk-size {per_task}\n")
+        for chunk in range(tasks):
+            f.write(f"{command} --chunk {chunk} --chunks {tasks}\n")
     return path
 
 
@@ -165,7 +166,7 @@ def write_slurm(directory, size, per_task=None, python=None, options=(), limit=N
               f"#   python3 -m traxis.sweep merge {shlex.quote(directory)}",
               "set -eu",
               f"{_point_command(directory, python)} --chunk \"$SLURM_ARRAY_TASK_ID\" "
-              f"--chunk-size {per_task}"]
+              f"--chunks {tasks}"]
     path = os.path.join(directory, "array.sbatch")
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\n")

@@ -14,7 +14,7 @@ computes only the points without a result (failed points again, unless retry_fai
 
 From the shell, for batch jobs written by write_batch and for sweeps described earlier:
 
-    python3 -m traxis.sweep point DIR (INDEX... | --chunk K --chunk-size N)
+    python3 -m traxis.sweep point DIR (INDEX... | --chunk K --chunks N)
     python3 -m traxis.sweep run DIR [--engine E] [--workers N] [--scheduler ADDRESS|FILE]
     python3 -m traxis.sweep merge DIR [--heatmap COLUMN]
 """
@@ -28,7 +28,8 @@ from .grid import SEED_LIMIT, Grid, Point, linspace, point_seed
 from .heatmap import heatmap
 from .progress import Progress
 from .store import TABLE, Store
-from .tasks import Library, Lyapunov, Model, PointError, Program, State, compute, compute_all
+from .tasks import (Library, Lyapunov, Model, PointError, Program, State, compute,
+                    compute_all)
 
 __all__ = ["run", "describe", "write_batch", "merge", "Result", "Grid", "Point", "linspace", "point_seed",
            "SEED_LIMIT", "Program", "Library", "Model", "Lyapunov", "State", "PointError",
@@ -176,8 +177,8 @@ def main(argv=None):
     p = sub.add_parser("point", help="compute points of a described sweep")
     p.add_argument("directory")
     p.add_argument("indices", nargs="*", type=int)
-    p.add_argument("--chunk", type=int)
-    p.add_argument("--chunk-size", type=int, default=1)
+    p.add_argument("--chunk", type=int, help="with --chunks N: points K, K + N, K + 2N, ...")
+    p.add_argument("--chunks", type=int, default=1)
     r = sub.add_parser("run", help="compute the missing points of a described sweep")
     r.add_argument("directory")
     r.add_argument("--engine", default="processes", choices=engines.ENGINES)
@@ -191,11 +192,12 @@ def main(argv=None):
     args = parser.parse_args(argv)
 
     if args.command == "point":
+        _, grid = Store(args.directory).load()
         indices = list(args.indices)
         if args.chunk is not None:
-            first = args.chunk * args.chunk_size
-            indices += range(first, first + args.chunk_size)
-        _, grid = Store(args.directory).load()
+            # Strided, so that every task gets points from all over the map: where the cost
+            # of a point changes across the map, contiguous chunks would finish far apart.
+            indices += range(args.chunk, len(grid), max(1, args.chunks))
         return 1 if compute_points(args.directory, [k for k in indices if k < len(grid)]) else 0
     if args.command == "run":
         task, grid = Store(args.directory).load()

@@ -10,6 +10,7 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
 import threading
 
 from . import FCN, JAC, System, load
@@ -101,12 +102,15 @@ class Program:
     record of the state file ("a", "t_end") sets that record; "param.lce:lyap_dt" sets a pair
     of another input.  The point's seed goes into the "&msc" record where there is one.
     output: the file whose numbers make the point's row, named by columns (None drops one).
+    scratch: where each point runs instead, in a directory removed afterwards ("$TMPDIR", a
+    disk of the node: a map of a million points would otherwise put millions of small files on
+    a shared filesystem).
     """
 
     kind = "program"
 
     def __init__(self, program, args=(), inputs=(), output=None, columns=(),
-                 state_file="system.st", timeout=None, input_texts=None):
+                 state_file="system.st", timeout=None, input_texts=None, scratch=None):
         found = shutil.which(program) if os.sep not in program else program
         if not found:
             raise FileNotFoundError(f"program {program!r} not found")
@@ -123,7 +127,7 @@ class Program:
         if not any(self.columns):
             raise ValueError("name at least one column of the output")
         self.state_file = state_file
-        self.timeout = timeout
+        self.timeout, self.scratch = timeout, scratch
 
     @property
     def names(self):
@@ -151,8 +155,16 @@ class Program:
         return texts
 
     def run(self, point, workdir):
-        here = os.path.join(workdir, "points", str(point.index))
-        os.makedirs(here, exist_ok=True)
+        if not self.scratch:
+            here = os.path.join(workdir, "points", str(point.index))
+            os.makedirs(here, exist_ok=True)
+            return self._run_in(here, point)
+        scratch = os.path.expandvars(self.scratch)
+        os.makedirs(scratch, exist_ok=True)
+        with tempfile.TemporaryDirectory(prefix=f"point-{point.index}-", dir=scratch) as here:
+            return self._run_in(here, point)
+
+    def _run_in(self, here, point):
         for name, text in self.files(point).items():
             with open(os.path.join(here, name), "w") as f:
                 f.write(text)
@@ -187,7 +199,7 @@ class Program:
     def to_dict(self):
         return {"kind": self.kind, "program": self.program, "args": self.args,
                 "input_texts": self.inputs, "output": self.output, "columns": self.columns,
-                "state_file": self.state_file, "timeout": self.timeout}
+                "state_file": self.state_file, "timeout": self.timeout, "scratch": self.scratch}
 
 
 # ---- compiled models on library handles ----

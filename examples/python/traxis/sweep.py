@@ -31,9 +31,9 @@ from .store import TABLE, Store
 from .tasks import (Library, Lyapunov, Model, PointError, Program, State, compute,
                     compute_all)
 
-__all__ = ["run", "describe", "write_batch", "merge", "Result", "Grid", "Point", "linspace", "point_seed",
-           "SEED_LIMIT", "Program", "Library", "Model", "Lyapunov", "State", "PointError",
-           "PACKAGE"]
+__all__ = ["run", "describe", "write_batch", "merge", "Result", "Grid", "Point", "linspace",
+           "point_seed", "SEED_LIMIT", "Program", "Library", "Model", "Lyapunov", "State",
+           "PointError", "PACKAGE"]
 
 
 class Result:

@@ -210,6 +210,22 @@ class Failures(unittest.TestCase):
         with self.assertRaisesRegex(ValueError, "another sweep"):
             sweep.run(task, sweep.Grid(("param.lce:lyap_dt", [0.5])), out)
 
+    def test_library_failures_and_a_hanging_program_are_reported(self):
+        # a NaN parameter makes the library refuse the integration
+        result = sweep.run(lorenz_task(), sweep.Grid(("rho", [28.0, math.nan, 35.0])),
+                           os.path.join(self.work, "library"))
+        self.assertEqual([(p.index, e) for p, e in result.failed],
+                         [(1, "TraxisError: TXVarIntegrate: Step size too small (code 31)")])
+        png = result.heatmap("lambda1")  # a curve with a gap
+        if png:
+            with open(png, "rb") as f:
+                self.assertEqual(f.read(4), b"\x89PNG")
+        # so stiff at a = 1e30 that the program would crawl for hours: stopped and reported
+        task = program_task(self.work)
+        task.timeout = 0.5
+        result = sweep.run(task, sweep.Grid(("a", [1e30])), os.path.join(self.work, "hang"))
+        self.assertEqual(result.failed[0][1], "run_lyapunov did not finish within 0.5 s")
+
     def test_an_interrupted_sweep_computes_only_what_is_missing(self):
         task, grid = lorenz_task(steps=400), sweep.Grid(("rho", sweep.linspace(24.0, 34.0, 6)))
         reference = sweep.run(task, grid, os.path.join(self.work, "reference"))

@@ -43,6 +43,17 @@ def timed(sweep, task, grid, work, engine, workers=None, scheduler=None, per_tas
         return elapsed, f.read()
 
 
+def program_task(sweep, program, work):
+    example = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples",
+                           "lyapunov")
+    lce = os.path.join(work, "param.lce")
+    with open(os.path.join(example, "param.lce")) as f, open(lce, "w") as out:
+        out.write(f.read().replace("trans_steps 100", "trans_steps 0")
+                  .replace("lyap_steps 2000", "lyap_steps 1"))
+    return sweep.Program(program, ["1", "unused"], inputs=[os.path.join(example, "system.st"), lce],
+                         output="out.lce", columns=[None, "lambda1", "lambda2", "lambda3", "D"])
+
+
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]  # run.sh may pass benchmark flags
     os.environ["TRAXIS_LIBRARY"] = os.path.abspath(args[0])
@@ -96,6 +107,14 @@ def main():
             print(f"  {engine:<12} {per_task:3d} per call {1e3 * elapsed / n:7.3f} ms per point")
         if cluster is not None:
             cluster.close()
+        program = os.environ.get("TRAXIS_RUN_LYAPUNOV")
+        if program:
+            print("Time per point of 200 runs of run_lyapunov of one interval each "
+                  "(start-up, files, process)")
+            task = program_task(sweep, program, work)
+            grid = sweep.Grid(("a", sweep.linspace(0.5, 1.5, 200)))
+            elapsed, _ = timed(sweep, task, grid, work, "sequential")
+            print(f"  {'sequential':<12} {1e3 * elapsed / len(grid):7.3f} ms per point")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes sure the build tools are present: cmake, a C/C++ compiler, GoogleTest; with --demo,
-# --bench, --peers, --valgrind or --fuzz also what those targets need.
+# --bench, --peers, --valgrind or --fuzz also what those targets need; with --python the system
+# interpreter's optional packages for examples/python (Dask, numpy, matplotlib), which the tests
+# and benchmarks use where they are installed.
 # Installs them with apt-get where that is possible, otherwise says what to install.
 set -u
 missing=()
@@ -34,6 +36,13 @@ fi
 if [ "${1:-}" = "--bench" ]; then
   [ -f /usr/include/benchmark/benchmark.h ] || [ -f /usr/local/include/benchmark/benchmark.h ] \
     || missing+=(libbenchmark-dev)
+fi
+if [ "${1:-}" = "--python" ]; then
+  command -v /usr/bin/python3 >/dev/null 2>&1 || missing+=(python3)
+  for module in distributed:python3-distributed numpy:python3-numpy \
+                matplotlib:python3-matplotlib; do
+    /usr/bin/python3 -c "import ${module%%:*}" >/dev/null 2>&1 || missing+=("${module#*:}")
+  done
 fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 

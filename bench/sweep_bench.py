@@ -58,7 +58,7 @@ def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]  # run.sh may pass benchmark flags
     os.environ["TRAXIS_LIBRARY"] = os.path.abspath(args[0])
     lorenz = os.path.abspath(args[1])
-    side = int(args[2]) if len(args) > 2 else 6
+    side = int(args[2]) if len(args) > 2 else 10
     steps = int(args[3]) if len(args) > 3 else 10000
     from traxis import sweep
     cores = os.cpu_count() or 1

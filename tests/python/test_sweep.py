@@ -266,6 +266,22 @@ class Failures(unittest.TestCase):
             merged = sweep.merge(os.path.join(self.work, name))
             self.assertTrue(merged.complete)
             self.assertEqual(read(merged.table), reference, name)
+        # Submitted again: a share recomputes its own missing points only, and a split into
+        # other shares sees the points computed under the first one.
+        parts = os.path.join(self.work, "slurm", "parts")
+        os.remove(os.path.join(parts, "1-of-3.txt"))
+        for k in range(3):
+            subprocess.run(["bash", script], check=True,
+                           env=dict(os.environ, SLURM_ARRAY_TASK_ID=str(k)))
+        self.assertEqual(sorted(os.listdir(parts)), ["0-of-3.txt", "1-of-3.txt", "2-of-3.txt"])
+        self.assertEqual(len(read(os.path.join(parts, "1-of-3.txt")).splitlines()), 2)
+        script = sweep.write_batch(task, grid, os.path.join(self.work, "slurm"), "slurm",
+                                   per_task=3)
+        for k in range(2):
+            subprocess.run(["bash", script], check=True,
+                           env=dict(os.environ, SLURM_ARRAY_TASK_ID=str(k)))
+        self.assertEqual(len(os.listdir(parts)), 3)
+        self.assertEqual(read(sweep.merge(os.path.join(self.work, "slurm")).table), reference)
 
 
 if __name__ == "__main__":

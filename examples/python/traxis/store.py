@@ -58,11 +58,15 @@ class Store:
             raise FileNotFoundError(f"{self.directory} holds no sweep ({DESCRIPTION})") from None
         return task_from_dict(d["task"]), Grid.from_dict(d["grid"])
 
-    def results(self):
+    def results(self, skip=None):
         """index -> (ok, text) from the journal and the parts; a success stands over a failure
-        of the same point, whichever came later."""
+        of the same point, whichever came later.  Parts whose base name is in skip are not read.
+        """
         found = {}
-        for name in [self.path(JOURNAL)] + sorted(glob.glob(self.path(PARTS, "*.txt"))):
+        parts = sorted(glob.glob(self.path(PARTS, "*.txt")))
+        if skip:
+            parts = [p for p in parts if os.path.basename(p)[:-len(".txt")] not in skip]
+        for name in [self.path(JOURNAL)] + parts:
             try:
                 with open(name) as f:
                     lines = f.read().split("\n")[:-1]  # the last piece has no line end

@@ -144,17 +144,25 @@ def merge(directory):
     return Result(store, grid, failed, missing, 0)
 
 
-def compute_points(directory, indices):
+def compute_points(directory, indices, chunk=None):
     """Computes the points of a described sweep that have no result yet, recording them in a
-    part file of their own (the per-point command of batch jobs)."""
+    part file of their own (the per-point command of batch jobs).  chunk = (K, N) names the
+    strided share K of N that indices are."""
     store = Store(directory)
     task, grid = store.load()
-    done = store.results()
+    skip = None
+    if chunk is not None:
+        # The other shares of the same split cannot hold these points: a thousand array tasks
+        # started again would otherwise each read every part on the shared filesystem.
+        k, n = chunk
+        skip = {f"{j}-of-{n}" for j in range(n) if j != k}
+    done = store.results(skip)
     points = [grid.point(k) for k in indices if not done.get(k, (False,))[0]]
     if not points:
         return 0
     failures = 0
-    with store.recorder(f"{points[0].index}") as record:
+    name = f"{chunk[0]}-of-{chunk[1]}" if chunk is not None else f"{points[0].index}"
+    with store.recorder(name) as record:
         for point in points:
             ok, text = compute(task, point, store.directory)
             record(point.index, ok, text)
@@ -193,12 +201,16 @@ def main(argv=None):
 
     if args.command == "point":
         _, grid = Store(args.directory).load()
-        indices = list(args.indices)
+        indices, chunk = list(args.indices), None
         if args.chunk is not None:
             # Strided, so that every task gets points from all over the map: where the cost
             # of a point changes across the map, contiguous chunks would finish far apart.
-            indices += range(args.chunk, len(grid), max(1, args.chunks))
-        return 1 if compute_points(args.directory, [k for k in indices if k < len(grid)]) else 0
+            if args.indices or not 0 <= args.chunk < args.chunks:
+                parser.error("--chunk K needs 0 <= K < --chunks and no point indices")
+            chunk = (args.chunk, args.chunks)
+            indices = range(args.chunk, len(grid), args.chunks)
+        return 1 if compute_points(args.directory, [k for k in indices if k < len(grid)],
+                                   chunk) else 0
     if args.command == "run":
         task, grid = Store(args.directory).load()
         result = run(task, grid, args.directory, args.engine, args.workers, args.scheduler,

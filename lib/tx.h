@@ -186,7 +186,8 @@ int TXIntegrate(Traxis tx, double *t0, double t1, double *y);
 
 /* ---- dense output and settings ---- */
 
-/* state at t on the last step (extrapolates outside it) */
+/* state at t on the last step (extrapolates outside it).  After a TXStep or TXIntegrate that
+ * failed, the step records hold the failed attempts: no dense output until a step succeeds. */
 int TXInterpolate(Traxis tx, double t, double *y);
 
 /* Integration methods (TXSetMethod). */

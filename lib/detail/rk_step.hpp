@@ -58,6 +58,34 @@ inline void rk_stages(Size n, double t, double h, const double *y0, double *yw, 
     (rk_stage<J>(n, t, h, y0, yw, k, rhs), ...);
 }
 
+// Root-sum-square of the error estimate over the scales |y| RelTol + AbsTol; 0 under zero
+// tolerances, which fix the step.
+template <class Size>
+double error_norm(const Traxis tx, Size n, const double *__restrict y,
+                  const double *__restrict abs_err) {
+    const double rtol = tx->RelTol, atol = tx->AbsTol;
+    if (atol == 0.0 && rtol == 0.0) return 0.0;
+    double sum = 0.0;
+    for (int i = 0; i < n(); ++i) {
+        // Below the smallest normal double an error scale asks for more than the arithmetic
+        // resolves: a solution decaying into the subnormal range would have its step shrunk
+        // until the step no longer changed it, and then crawl on at that size for ever.  An
+        // error that small counts as met; a larger one is measured against DBL_MIN (a component
+        // at exactly 0 under AbsTol 0 must still be met to within it).
+        const double s = std::fabs(y[i]) * rtol + atol;
+        const double e = abs_err[i];
+        if (s < DBL_MIN) {
+            if (e < DBL_MIN) continue;
+            const double r = e / DBL_MIN;
+            sum += r * r;
+            continue;
+        }
+        const double r = e / s;
+        sum += r * r;
+    }
+    return std::sqrt(sum);
+}
+
 // Stages from tx->y0 at (t, h) into k rows 0-7 (row stride n); leaves y5, y6, abs_err and
 // returns the error norm over the first n components, infinite when a stage or the estimate is
 // not finite.  rhs(t, y, f) evaluates the right-hand side.  n is the handle's order, except for
@@ -89,27 +117,7 @@ double rk_attempt(Traxis tx, Size n, double t, double h, Rhs &&rhs) {
     // A right-hand side that failed somewhere in the step fails the attempt whatever the
     // tolerances: zero tolerances would otherwise accept it.
     if (!finite) return INFINITY;
-    const double rtol = tx->RelTol, atol = tx->AbsTol;
-    if (atol == 0.0 && rtol == 0.0) return 0.0;
-    double sum = 0.0;
-    for (int i = 0; i < n(); ++i) {
-        // Below the smallest normal double an error scale asks for more than the arithmetic
-        // resolves: a solution decaying into the subnormal range would have its step shrunk
-        // until the step no longer changed it, and then crawl on at that size for ever.  An
-        // error that small counts as met; a larger one is measured against DBL_MIN (a component
-        // at exactly 0 under AbsTol 0 must still be met to within it).
-        const double s = std::fabs(y6[i]) * rtol + atol;
-        const double e = abs_err[i];
-        if (s < DBL_MIN) {
-            if (e < DBL_MIN) continue;
-            const double r = e / DBL_MIN;
-            sum += r * r;
-            continue;
-        }
-        const double r = e / s;
-        sum += r * r;
-    }
-    return std::sqrt(sum);
+    return error_norm(tx, n, y6, abs_err);
 }
 
 inline bool rk_accepted(double err) { return err <= 1.0; }  // false for NaN

@@ -13,6 +13,7 @@
 
 #include "../tx.h"
 #include "method_state.hpp"
+#include "rk_step.hpp"
 #include "verner87_table.hpp"
 #include "vector_size.hpp"
 
@@ -161,19 +162,7 @@ struct Verner87 {
             finite = finite && std::isfinite(y6[i]) && std::isfinite(err);
         }
         if (!finite) return INFINITY;
-        const double rtol = tx->RelTol, atol = tx->AbsTol;
-        if (atol == 0.0 && rtol == 0.0) return 0.0;
-        double sum = 0.0;
-        for (int i = 0; i < n(); ++i) {
-            const double scale = std::fabs(y6[i]) * rtol + atol;
-            if (scale == 0.0) {
-                if (abs_err[i] == 0.0) continue;
-                return INFINITY;
-            }
-            const double r = abs_err[i] / scale;
-            sum += r * r;
-        }
-        return std::sqrt(sum);
+        return error_norm(tx, n, y6, abs_err);
     }
 
     // Safety factor and bounds of the step ratio chosen by measurement (docs/performance.md):

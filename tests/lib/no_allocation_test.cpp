@@ -13,6 +13,7 @@
 namespace {
 long g_allocations = 0;
 bool g_counting = false;
+bool g_refusing = false;  // malloc and calloc fail while set (not under AddressSanitizer)
 void count() {
     if (g_counting) ++g_allocations;
 }
@@ -29,11 +30,11 @@ void *__libc_calloc(std::size_t, std::size_t);
 void *__libc_realloc(void *, std::size_t);
 void *malloc(std::size_t size) {
     count();
-    return __libc_malloc(size);
+    return g_refusing ? nullptr : __libc_malloc(size);
 }
 void *calloc(std::size_t n, std::size_t size) {
     count();
-    return __libc_calloc(n, size);
+    return g_refusing ? nullptr : __libc_calloc(n, size);
 }
 void *realloc(void *p, std::size_t size) {
     count();
@@ -277,6 +278,31 @@ TEST(NoAllocation, VariationalStepsWithAnalyticAndDifferenceJacobians) {
     };
     for (int method : {TX_METHOD_RK65, TX_METHOD_HIGH_ORDER})
         for (bool analytic : {true, false}) run(method, analytic);
+}
+
+// The high-order pair's stage rows are the only memory TXSetMethod takes: without it the handle
+// and its sub-handle stay on the default pair and go on working.
+TEST(NoAllocation, MethodWithoutMemoryLeavesBothHandlesAsTheyWere) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer owns malloc";
+#else
+    double rho = 28.0;
+    Traxis tx = TXOpenTraxis(lorenz, 3, 1e-9, 0.01);
+    tx->TerminateOnFatalError = 0;
+    ASSERT_EQ(TXVarOpenTraxis(tx, lorenz_jac, 1, nullptr, 1e-7, &rho), 1);
+    g_refusing = true;
+    const int status = TXSetMethod(tx, TX_METHOD_HIGH_ORDER);
+    g_refusing = false;
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(tx->ErrorCode, TX_ERR_NO_MEMORY);
+    EXPECT_EQ(tx->method, nullptr);
+    EXPECT_EQ(tx->TX->method, nullptr);
+    double t = 0.0, y[3] = {1.0, 1.0, 1.0};
+    EXPECT_EQ(TXIntegrate(tx, &t, 1.0, y), 1);
+    EXPECT_EQ(TXSetMethod(tx, TX_METHOD_HIGH_ORDER), 1);
+    EXPECT_EQ(TXIntegrate(tx, &t, 2.0, y), 1);
+    TXCloseTraxis(tx);
+#endif
 }
 
 }  // namespace

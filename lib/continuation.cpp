@@ -64,10 +64,6 @@ int attach_record(Run &run, bool create, int extra) {
     return 1;
 }
 
-void record_parameters(Traxis tx) {
-    for (int k = 0; k < tx->nparam; ++k) tx->txb->c[k] = *tx->c[k];
-}
-
 void adapt_step(const Run &run, double *dc, double cosine, double eigcrit, double lasteigcrit,
                 double cap) {
     const double angle_term = 0.05 / std::fabs(std::tan(std::acos(cosine)));

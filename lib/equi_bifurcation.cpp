@@ -102,7 +102,7 @@ extern "C" int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state)
     }
 
     for (int i = 0; i < n; ++i) std::memcpy(Phi[i], saved[i], m * sizeof(double));
-    for (int q = 0; q < tx->nparam; ++q) txb->c[q] = *tx->c[q];
+    tx::detail::record_parameters(tx);
     txb->indir = 0;
     txb->biftype = TX_BIF_NOT_DETERMINED;
     return 1;
@@ -137,7 +137,7 @@ extern "C" int TXCheckEquiBif(Traxis tx, TraxisBif txb, double *c, double thedc,
     tx->ErrorCode = 0;
     const bool hopf = txb->ei[k] != 0.0;
     txb->biftype = hopf ? TX_BIF_HOPF : TX_BIF_SADDLE_NODE;
-    for (int q = 0; q < tx->nparam; ++q) *tx->c[q] = txb->c[q];
+    tx::detail::restore_parameters(tx);
     if (hopf) {
         std::memcpy(txb->trans, v, un * sizeof(double));
         std::strcpy(txb->btype, " -Oo- or -oO- ");

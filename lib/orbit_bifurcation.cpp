@@ -19,27 +19,19 @@
 #include "tx.h"
 
 using tx::detail::Block;
+using tx::detail::copy_values;
 using tx::detail::modulus;
 using tx::detail::nearest_to_unit_circle;
 using tx::detail::stable_count;
+using tx::detail::start_matrix;
 
 namespace {
 
 constexpr const char *kLocate = "TXLocateBif";
 constexpr const char *kCheck = "TXCheckBif";
 
-void copy(double *dst, const double *src, int n) {
-    std::memmove(dst, src, static_cast<std::size_t>(n) * sizeof(double));
-}
-
 void progress(FILE *state, const char *mark) {
     if (state) std::fputs(mark, state);
-}
-
-// [I | 0]: the start of a variational integration with one parameter column.
-void start_matrix(double **Phi, int n, int columns) {
-    for (int i = 0; i < n; ++i)
-        for (int k = 0; k < columns; ++k) Phi[i][k] = i == k ? 1.0 : 0.0;
 }
 
 bool usable_period(double T) { return T > 0.0 && !std::isinf(T); }
@@ -110,7 +102,7 @@ struct Locate {
         double *const y = txb->y;
         tx->nparam = 0;  // difference quotients need no parameter columns
         for (int i = 0; i <= n; ++i) {
-            copy(y, y0, n);
+            copy_values(y, y0, n);
             double g;
             if (i < n) {
                 y[i] += pert;
@@ -125,7 +117,7 @@ struct Locate {
             J[n][i] = (g - mu) / pert;  // the variational integration leaves row n alone
         }
         for (int i = 0; i < n; ++i) {
-            copy(J[i], saved[i], n + 1);
+            copy_values(J[i], saved[i], n + 1);
             J[i][i] -= 1.0;
         }
         rhs[n] = 1.0 - mu;
@@ -175,10 +167,6 @@ struct Check {
     double *er = nullptr;  // multipliers of a converged neighbour
     double *ei = nullptr;
 
-    void restore_parameters() {
-        for (int q = 0; q < tx->nparam; ++q) *tx->c[q] = txb->c[q];
-    }
-
     // Newton's method on x (and *c along v when the parameter is free, and Ts for autonomous
     // orbits) for a fixed point of the map over Ts.
     Try converge(double &Ts, bool parameter_free) {
@@ -189,7 +177,7 @@ struct Check {
         for (;;) {
             double t = txb->t;
             start_matrix(A, n, n + 1);
-            copy(rhs, x, n);
+            copy_values(rhs, x, n);
             if (TXVarIntegrate(tx, &t, t + Ts, rhs, A) != 1) return Try::abandoned;
             for (int i = 0; i < n; ++i) rhs[i] = x[i] - rhs[i];
             const double dist =
@@ -203,7 +191,7 @@ struct Check {
             for (int i = 0; i < n; ++i) A[i][i] -= 1.0;
             if (parameter_free) {
                 // The correction keeps the displacement along v fixed.
-                copy(A[n], v, n);
+                copy_values(A[n], v, n);
                 A[n][n] = 0.0;
                 rhs[n] = 0.0;
             }
@@ -257,7 +245,7 @@ struct Check {
     bool keep(const Neighbour &to, double Ts) {
         int count;
         if (!stable_multipliers(count)) return false;
-        copy(to.x, x, n);
+        copy_values(to.x, x, n);
         *to.c = *c;
         *to.count = count;
         *to.T = Ts;
@@ -268,7 +256,7 @@ struct Check {
     // onto the branch it came from (the parameter hardly moved) is repeated further out.
     bool off_orbit(double &h, const Neighbour &to, FILE *state) {
         for (int failures = 0;;) {
-            restore_parameters();
+            tx::detail::restore_parameters(tx);
             const double c0 = *c;
             for (int i = 0; i < n; ++i) x[i] = txb->y[i] + h * v[i];
             double Ts = txb->T;
@@ -291,9 +279,9 @@ struct Check {
     template <class Side>
     bool on_branch(double &h, Side c_side, const Neighbour &to, FILE *state) {
         for (int failures = 0;;) {
-            restore_parameters();
+            tx::detail::restore_parameters(tx);
             *c = c_side(h);
-            copy(x, txb->y, n);
+            copy_values(x, txb->y, n);
             double Ts = txb->T;
             const Try result = converge(Ts, false);
             if (result == Try::abandoned) return false;
@@ -358,7 +346,7 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
     const int a = L.a;
     int crossings = mode;  // section crossings in half a period
     double t = txb->t;
-    copy(L.y0, y, n);
+    copy_values(L.y0, y, n);
     int count = 0;
     double previous = 0.0, d = 0.0;
     bool halve = false;
@@ -371,20 +359,20 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
             previous = 0.0;
         }
         tx->nparam = nparam.value();
-        copy(y, L.y0, n);
+        copy_values(y, L.y0, n);
         start_matrix(Phi, n, n + 1);
         if (!half_period(tx, a ? crossings : 0, t, T, y, Phi)) return 0;
 
         // Half-period map: a multiplier near -1 whose eigenvector is the displacement itself
         // means the estimate sits on an orbit of half the period.
-        for (int i = 0; i < n; ++i) copy(L.saved[i], Phi[i], n);
+        for (int i = 0; i < n; ++i) copy_values(L.saved[i], Phi[i], n);
         if (TXEigen(tx, n, L.saved, er, ei) != 1) return 0;
         if (a) SORTEIG(er, ei, n);
         const int half_k = nearest_to_unit_circle(er, ei, n - a);
         const double half_re = er[half_k], half_im = ei[half_k];
         double cosine = 0.0;
         if (half_im == 0.0 && half_re < -0.75) {
-            for (int i = 0; i < n; ++i) copy(L.saved[i], Phi[i], n);
+            for (int i = 0; i < n; ++i) copy_values(L.saved[i], Phi[i], n);
             TXEigenVector(tx, n, L.saved, half_re, er, L.work);
             double dot = 0.0, shift = 0.0, length = 0.0;
             for (int i = 0; i < n; ++i) {
@@ -397,7 +385,7 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
         }
 
         if (!half_period(tx, a ? crossings : 0, t, T, y, Phi)) return 0;
-        for (int i = 0; i < n; ++i) copy(L.saved[i], Phi[i], n + 1);
+        for (int i = 0; i < n; ++i) copy_values(L.saved[i], Phi[i], n + 1);
         if (TXEigen(tx, n, Phi, er, ei) != 1) return 0;
         if (a) SORTEIG(er, ei, n);
         const int k = nearest_to_unit_circle(er, ei, n - a);
@@ -425,9 +413,9 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
     } while (d > 1.0 || halve);
 
     tx->nparam = nparam.value();
-    copy(y, L.y0, n);
-    for (int i = 0; i < n; ++i) copy(Phi[i], L.saved[i], n + 1);
-    for (int q = 0; q < tx->nparam; ++q) txb->c[q] = *tx->c[q];
+    copy_values(y, L.y0, n);
+    for (int i = 0; i < n; ++i) copy_values(Phi[i], L.saved[i], n + 1);
+    tx::detail::record_parameters(tx);
     txb->T = T;
     txb->indir = 0;
     txb->biftype = TX_BIF_NOT_DETERMINED;
@@ -460,7 +448,7 @@ extern "C" int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int
         Check &C;
         double T;
         ~Restore() {
-            C.restore_parameters();
+            tx::detail::restore_parameters(C.tx);
             C.txb->T = T;
         }
     } restore{C, txb->T};
@@ -468,7 +456,7 @@ extern "C" int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int
     const int a = C.a;
     const int k = nearest_to_unit_circle(txb->er, txb->ei, n - a);
     const double crit_re = txb->er[k], crit_im = txb->ei[k];
-    for (int i = 0; i < n; ++i) copy(C.A[i], txb->Phi[i], n);
+    for (int i = 0; i < n; ++i) copy_values(C.A[i], txb->Phi[i], n);
     TXEigenVector(tx, n, C.A, crit_re, C.v, C.work);
     if (C.a && crit_im == 0.0 && crit_re > 0.0) C.leave_flow_out(C.v);
 
@@ -483,7 +471,7 @@ extern "C" int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int
         for (int i = 0; i < n; ++i) C.v[i] = -C.v[i];
     }
     txb->T = restore.T;
-    C.restore_parameters();
+    tx::detail::restore_parameters(tx);
     const double cstar = *c;
 
     int type;
@@ -505,7 +493,7 @@ extern "C" int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int
         if (!C.on_branch(h, [&](double s) { return cstar - std::fabs(s); }, left, state)) return 0;
         if (!C.on_branch(h, [&](double s) { return cstar + std::fabs(s); }, right, state)) return 0;
     }
-    C.restore_parameters();
+    tx::detail::restore_parameters(tx);
 
     // Directions and report text.
     const bool top_above = txb->ctop > cstar;
@@ -529,7 +517,7 @@ extern "C" int TXCheckBif(Traxis tx, TraxisBif txb, double *c, double thedc, int
         for (int i = 0; i < n; ++i) txb->trans[i] = C.v[i] * s;
         write_btype(txb, " %d %c %d", top_count, top_above ? '(' : ')', bot_count);
     } else {
-        copy(txb->trans, C.v, n);
+        copy_values(txb->trans, C.v, n);
         branch_tangent();
         write_btype(txb, " %d %s %d", left_count,
                       top_above ? TraxisBifIconLeft[type] : TraxisBifIconRight[type], right_count);

@@ -8,11 +8,13 @@
 #include <limits>
 
 #include "detail/continuation.hpp"
+#include "detail/multipliers.hpp"
 #include "detail/newton.hpp"
 #include "detail/parameters.hpp"
 #include "detail/work.hpp"
 #include "tx.h"
 
+using tx::detail::copy_values;
 using tx::detail::Run;
 
 namespace {
@@ -108,7 +110,7 @@ public:
     // the first multiplier out of the circle when inside and the others in when outside.
     void multipliers() {
         double **const A = tx_->txb->Phi;
-        for (int i = 0; i < n_; ++i) copy(A[i], Phi_[i], n_);
+        for (int i = 0; i < n_; ++i) copy_values(A[i], Phi_[i], n_);
         TXEigen(tx_, n_, A, er_, ei_);
         if (a_) SORTEIG(er_, ei_, n_);
         double m = modulus(0);
@@ -170,32 +172,28 @@ public:
     // The point becomes the last accepted one and goes into the record.
     void accept(int steps) {
         oldns_ = ns_;
-        copy(oldtang_, tang_, n_);
-        copy(oldy_, y_, n_);
+        copy_values(oldtang_, tang_, n_);
+        copy_values(oldy_, y_, n_);
         oldc_ = *c_;
         lasteigcrit_ = eigcrit_;
         oldT_ = *T_;
         const TraxisBif b = tx_->txb;
         tx::detail::record_parameters(tx_);
-        copy(b->y, y_, n_);
-        copy(b->er, er_, n_);
-        copy(b->ei, ei_, n_);
+        copy_values(b->y, y_, n_);
+        copy_values(b->er, er_, n_);
+        copy_values(b->ei, ei_, n_);
         b->steps = steps;
         b->T = *T_;
         loldtang_ = ltang_;
     }
 
 private:
-    static void copy(double *dst, const double *src, int n) {
-        std::memcpy(dst, src, static_cast<std::size_t>(n) * sizeof(double));
-    }
-    double modulus(int i) const { return std::sqrt(er_[i] * er_[i] + ei_[i] * ei_[i]); }
+    double modulus(int i) const { return tx::detail::modulus(er_, ei_, i); }
 
     // The image yw of y after one period and the monodromy matrix with its parameter column.
     bool period_map() {
-        copy(yw_, y_, n_);
-        for (int i = 0; i < n_; ++i)
-            for (int k = 0; k <= n_; ++k) Phi_[i][k] = i == k ? 1.0 : 0.0;
+        copy_values(yw_, y_, n_);
+        tx::detail::start_matrix(Phi_, n_, n_ + 1);
         if (TXVarIntegrate(tx_, t_, *t_ + *T_, yw_, Phi_) == 1) return true;
         failure_ = reason(tx_);
         return false;
@@ -203,7 +201,7 @@ private:
 
     void bordered_rows(double **A) const {
         for (int i = 0; i < n_; ++i) {
-            copy(A[i], Phi_[i], n_ + 1);
+            copy_values(A[i], Phi_[i], n_ + 1);
             A[i][i] -= 1.0;
         }
     }

@@ -15,6 +15,7 @@
 
 #include "detail/continuation.hpp"
 #include "detail/curve.hpp"
+#include "detail/multipliers.hpp"
 #include "detail/parameters.hpp"
 #include "detail/work.hpp"
 #include "tx.h"
@@ -126,8 +127,7 @@ private:
         // integrator would refuse it.
         if (!(period_ > 0.0)) return false;
         if (state != yw_) std::memcpy(yw_, state, static_cast<std::size_t>(n_) * sizeof(double));
-        for (int i = 0; i < n_; ++i)
-            for (int k = 0; k < columns; ++k) M_[i][k] = i == k ? 1.0 : 0.0;
+        tx::detail::start_matrix(M_, n_, columns);
         return reported(TXVarIntegrate(tx_, &t_, t_ + period_, yw_, M_) == 1);
     }
 
@@ -195,7 +195,7 @@ private:
     // CRIT2 gave: a = 1 and b = 0 where both sit on the unit circle at the same place.
     void meeting(int cd1, int cd2, double &a, double &b) const {
         const double *const er = tx_->txb->er, *const ei = tx_->txb->ei;
-        a = std::sqrt(er[cd1] * er[cd1] + ei[cd1] * ei[cd1]);
+        a = tx::detail::modulus(er, ei, cd1);
         const double dim = ei[cd1] - ei[cd2];
         b = (er[cd1] - er[cd2]) - dim * dim;
     }

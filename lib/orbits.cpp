@@ -8,22 +8,16 @@
 
 #include "detail/enter.hpp"
 #include "detail/newton.hpp"
+#include "detail/parameters.hpp"
 #include "detail/section_search.hpp"
 #include "detail/work.hpp"
 #include "tx.h"
 
+using tx::detail::copy_values;
 using tx::detail::section_value;
+using tx::detail::start_matrix;
 
 namespace {
-
-void copy(double *dst, const double *src, int n) {
-    std::memmove(dst, src, static_cast<std::size_t>(n) * sizeof(double));
-}
-
-void set_identity(double **phi, int n) {
-    for (int i = 0; i < n; ++i)
-        for (int k = 0; k < n; ++k) phi[i][k] = i == k ? 1.0 : 0.0;
-}
 
 // Weighted distance of the residual r from zero, relative to the state x it belongs to.
 double newton_distance(const Traxis tx, const double *r, const double *x, int n) {
@@ -35,19 +29,6 @@ double newton_distance(const Traxis tx, const double *r, const double *x, int n)
 bool diverged(double dist, double previous) {
     return std::isnan(dist) || (previous != 0.0 && dist > 2.0 * previous);
 }
-
-// Orbit solvers integrate without parameter sensitivities; every return restores nparam.
-class NoParameters {
-public:
-    explicit NoParameters(Traxis tx) : tx_(tx), saved_(tx->nparam) { tx->nparam = 0; }
-    ~NoParameters() { tx_->nparam = saved_; }
-    NoParameters(const NoParameters &) = delete;
-    NoParameters &operator=(const NoParameters &) = delete;
-
-private:
-    Traxis tx_;
-    int saved_;
-};
 
 }  // namespace
 
@@ -65,12 +46,12 @@ extern "C" int TXEquiPoint(Traxis tx, double *y) {
     double *const jac = guess + n;
     double *const lin_work = jac + un * un;
     for (int i = 0; i < n; ++i) rows[i] = jac + i * un;
-    copy(guess, y, n);
+    copy_values(guess, y, n);
 
     // The count is tested before convergence: MaxNewtSteps evaluations, at most one fewer
     // corrections.
     auto fail = [&](int code) {
-        copy(y, guess, n);
+        copy_values(y, guess, n);
         return code ? TX_FAIL(tx, code, "TXEquiPoint") : 0;
     };
     int count = 0;
@@ -101,16 +82,16 @@ extern "C" int TXNonAutoOrbit(Traxis tx, double t, double *y, double **Phi, doub
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNonAutoOrbit");
     // A zero period would make every point a fixed point.
     if (!(T > 0.0)) return TX_FAIL(tx, TX_ERR_NEGATIVE_STEP, "TXNonAutoOrbit");
-    const NoParameters no_parameters(tx);
+    const tx::detail::WithoutParameters no_parameters(tx);
     const int n = tx->order;
     double *const y0 = sub->istate;
     double *const r = sub->istate + n;
-    copy(y0, y, n);
+    copy_values(y0, y, n);
     int count = 0;
     double previous = 0.0;
     for (;;) {
-        set_identity(Phi, n);
-        copy(y, y0, n);
+        start_matrix(Phi, n, n);
+        copy_values(y, y0, n);
         double tt = t;
         if (TXVarIntegrate(tx, &tt, t + T, y, Phi) != 1) return 0;
         for (int i = 0; i < n; ++i) r[i] = y0[i] - y[i];
@@ -168,7 +149,7 @@ bool back_on_section(Traxis tx, double sgn, long long turns, double &t0, double 
     double f, t1 = t0, t2 = t0;
     if (!section_value(tx, t1, y0, f)) return false;
     double f1 = sgn * f;
-    copy(y, y0, n);
+    copy_values(y, y0, n);
     if (TXStep(tx, &t2, y) != 1) return false;
     if (!section_value(tx, t2, y, f)) return false;
     double f2 = sgn * f;
@@ -211,12 +192,12 @@ bool back_on_section(Traxis tx, double sgn, long long turns, double &t0, double 
         } while (!(std::fabs(g) < half) && !stalled && (cap == 0 || halvings < cap));
         if (!(std::fabs(g) < half)) return false;
         t0 = tm;
-        copy(y0, y, n);
+        copy_values(y0, y, n);
         return true;
     }
     // The dense output found no bracket: integrate from the corrected point instead.
     double t = t0;
-    copy(y, y0, n);
+    copy_values(y, y0, n);
     bool found;
     if (f1 > 0.0) {
         found = first_crossing(tx, &t, y, tx->MaxPeriodSteps);
@@ -226,7 +207,7 @@ bool back_on_section(Traxis tx, double sgn, long long turns, double &t0, double 
     }
     if (!found) return false;
     t0 = t;
-    copy(y0, y, n);
+    copy_values(y0, y, n);
     return true;
 }
 
@@ -238,14 +219,14 @@ extern "C" int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, 
     Traxis sub = tx->TX;
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXAutoOrbit");
     if (p < 1) return TX_FAIL(tx, TX_ERR_BAD_MODE, "TXAutoOrbit");
-    const NoParameters no_parameters(tx);
+    const tx::detail::WithoutParameters no_parameters(tx);
     const int n = tx->order;
     const long long turns = p;
     double *const y0 = sub->istate;
     double *const rhs = sub->istate + n;  // n + 1 values
     double *const f_scratch = sub->ivector + n;
     double t0 = t;
-    copy(y0, y, n);
+    copy_values(y0, y, n);
 
     // Reach the section, or stay where we are if already on it.
     int crossed = 0;
@@ -254,7 +235,7 @@ extern "C" int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, 
         double s;
         if (!section_value(tx, t0, y0, s)) return 0;
         if (std::fabs(s) < tx->CutEps) {
-            copy(y, y0, n);
+            copy_values(y, y0, n);
             t = t0;
         } else if (!first_crossing(tx, &t, y, tx->MaxPeriodSteps)) {
             return 0;
@@ -262,8 +243,8 @@ extern "C" int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, 
     }
 
     // First period by counting crossings: two per turn, as they alternate in direction.
-    set_identity(Phi, n);
-    copy(y0, y, n);
+    start_matrix(Phi, n, n);
+    copy_values(y0, y, n);
     t0 = t;
     if (!count_crossings(2 * turns, tx->MaxPeriodSteps * turns + 1, [&](int &c) {
             c = TXVarPoincareStep(tx, &t, y, Phi);
@@ -302,9 +283,9 @@ extern "C" int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, 
 
         if (!back_on_section(tx, sgn, turns, t0, y0, y)) return 0;
 
-        copy(y, y0, n);
+        copy_values(y, y0, n);
         t = t0;
-        set_identity(Phi, n);
+        start_matrix(Phi, n, n);
         if (TXVarIntegrate(tx, &t, t0 + *T, y, Phi) != 1) return 0;
         for (int i = 0; i < n; ++i) r[i] = y0[i] - y[i];
         dist = newton_distance(tx, r, y0, n);
@@ -313,6 +294,6 @@ extern "C" int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, 
         ++its;
         previous = dist;
     }
-    copy(y, y0, n);
+    copy_values(y, y0, n);
     return 1;
 }

@@ -16,4 +16,14 @@ inline bool attached_and_fits(const Traxis tx, const TraxisBif txb, int extra) n
     return txb && tx->txb == txb && record_fits(*tx, *txb, extra);
 }
 
+// The current value of every registered parameter into the attached record.
+inline void record_parameters(Traxis tx) noexcept {
+    for (int k = 0; k < tx->nparam; ++k) tx->txb->c[k] = *tx->c[k];
+}
+
+// The record's parameter values back into the caller's variables.
+inline void restore_parameters(Traxis tx) noexcept {
+    for (int k = 0; k < tx->nparam; ++k) *tx->c[k] = tx->txb->c[k];
+}
+
 }  // namespace tx::detail

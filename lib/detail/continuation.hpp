@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "../tx.h"
+#include "bif_record.hpp"
 
 namespace tx::detail {
 
@@ -71,9 +72,6 @@ int begin(Run &run, Traxis tx, const double *dc, const char *name);
 // or nparam was smaller) is code 28, before anything is written into it.  1, or the report's
 // result.
 int attach_record(Run &run, bool create, int extra);
-
-// Copies the current value of every registered parameter into the record.
-void record_parameters(Traxis tx);
 
 // Whether a prediction old + step * dir, given in pieces (state, parameters, period), is a
 // point other than old: every component finite and at least one changed.

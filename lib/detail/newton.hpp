@@ -3,10 +3,22 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "../tx.h"
 
 namespace tx::detail {
+
+inline void copy_values(double *dst, const double *src, int n) {
+    std::memmove(dst, src, static_cast<std::size_t>(n) * sizeof(double));
+}
+
+// [I | 0]: the start of a variational integration over n rows of `columns` values.
+inline void start_matrix(double **Phi, int n, int columns) {
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < columns; ++k) Phi[i][k] = i == k ? 1.0 : 0.0;
+}
 
 // sum + Σ (r_i / (|x_i|·rel + abs))², added in index order.  A component whose weight is
 // exactly 0 because x_i·rel and abs both are is left out instead of dividing by 0.

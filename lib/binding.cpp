@@ -17,7 +17,7 @@ Traxis oldtx = nullptr;
     do {                                                                     \
         TX_ENTER(oldtx, name);                                               \
         if (fcn) oldtx->fcn = (fcn);                                         \
-        if (!oldtx->fcn) return TX_FAIL(oldtx, TX_ERR_NO_RHS, name);         \
+        TX_REQUIRE_RHS(oldtx, name);                                         \
     } while (0)
 
 extern "C" int errorTraxis(void) {

@@ -4,8 +4,7 @@
 #include "tx.h"
 
 extern "C" int TXInterpolate(Traxis tx, double t, double *y) {
-    TX_ENTER(tx, "TXInterpolate");
-    TX_REQUIRE_RHS(tx, "TXInterpolate");
+    TX_ENTER_RHS(tx, "TXInterpolate");
     const fcn_t fcn = tx->fcn;
     auto rhs = [fcn](double s, double *z, double *f) { fcn(s, z, f); };
     return tx::detail::interpolate_op(tx, t, y, rhs, "TXInterpolate");

@@ -20,8 +20,7 @@ bool has_scratch(Traxis tx) {
 }  // namespace
 
 extern "C" int TXNumJac(Traxis tx, double t, double *y, double **J) {
-    TX_ENTER(tx, "TXNumJac");
-    TX_REQUIRE_RHS(tx, "TXNumJac");
+    TX_ENTER_RHS(tx, "TXNumJac");
     if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumJac");
     const fcn_t fcn = tx->fcn;
     tx::detail::forward_differences(tx, fcn, t, y, J, tx->order, tx->JacPert,
@@ -30,8 +29,7 @@ extern "C" int TXNumJac(Traxis tx, double t, double *y, double **J) {
 }
 
 extern "C" int TXNumParamJac(Traxis tx, double t, double *y, double **J) {
-    TX_ENTER(tx, "TXNumParamJac");
-    TX_REQUIRE_RHS(tx, "TXNumParamJac");
+    TX_ENTER_RHS(tx, "TXNumParamJac");
     if (!has_scratch(tx)) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNumParamJac");
     double **const c = tx->c;
     const fcn_t fcn = tx->fcn;

@@ -33,8 +33,7 @@ bool diverged(double dist, double previous) {
 }  // namespace
 
 extern "C" int TXEquiPoint(Traxis tx, double *y) {
-    TX_ENTER(tx, "TXEquiPoint");
-    TX_REQUIRE_RHS(tx, "TXEquiPoint");
+    TX_ENTER_RHS(tx, "TXEquiPoint");
     if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXEquiPoint");
     const int n = tx->order;
     const std::size_t un = static_cast<std::size_t>(n);
@@ -76,8 +75,7 @@ extern "C" int TXEquiPoint(Traxis tx, double *y) {
 }
 
 extern "C" int TXNonAutoOrbit(Traxis tx, double t, double *y, double **Phi, double T) {
-    TX_ENTER(tx, "TXNonAutoOrbit");
-    TX_REQUIRE_RHS(tx, "TXNonAutoOrbit");
+    TX_ENTER_RHS(tx, "TXNonAutoOrbit");
     Traxis sub = tx->TX;
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXNonAutoOrbit");
     // A zero period would make every point a fixed point.
@@ -214,8 +212,7 @@ bool back_on_section(Traxis tx, double sgn, long long turns, double &t0, double 
 }  // namespace
 
 extern "C" int TXAutoOrbit(Traxis tx, double t, double *y, double **Phi, int p, double *T) {
-    TX_ENTER(tx, "TXAutoOrbit");
-    TX_REQUIRE_RHS(tx, "TXAutoOrbit");
+    TX_ENTER_RHS(tx, "TXAutoOrbit");
     Traxis sub = tx->TX;
     if (!sub) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXAutoOrbit");
     if (p < 1) return TX_FAIL(tx, TX_ERR_BAD_MODE, "TXAutoOrbit");

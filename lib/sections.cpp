@@ -19,8 +19,7 @@ extern "C" int TXSetCut(Traxis tx, cut_t cutfcn, double eps) {
 }
 
 extern "C" int TXPoincareStep(Traxis tx, double *t, double *y) {
-    TX_ENTER(tx, "TXPoincareStep");
-    TX_REQUIRE_RHS(tx, "TXPoincareStep");
+    TX_ENTER_RHS(tx, "TXPoincareStep");
     return poincare_search(
         tx, t, y, [&](double *tt) { return TXStep(tx, tt, y) == 1; },
         [&](double tt) { return TXInterpolate(tx, tt, y) == 1; }, "TXPoincareStep");
@@ -48,8 +47,7 @@ extern "C" double TXAutoCut(Traxis tx, double, double *y) {
 }
 
 extern "C" int TXSetAutoCut(Traxis tx, double t, double *y) {
-    TX_ENTER(tx, "TXSetAutoCut");
-    TX_REQUIRE_RHS(tx, "TXSetAutoCut");
+    TX_ENTER_RHS(tx, "TXSetAutoCut");
     const int n = tx->order;
     // The field goes to scratch first: a refusal keeps the hyperplane set before.
     double *const v = tx->yw;

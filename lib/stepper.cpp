@@ -13,15 +13,13 @@ struct PlainRhs {
 }  // namespace
 
 extern "C" int TXStep(Traxis tx, double *t0, double *y) {
-    TX_ENTER(tx, "TXStep");
-    TX_REQUIRE_RHS(tx, "TXStep");
+    TX_ENTER_RHS(tx, "TXStep");
     PlainRhs rhs{tx->fcn};
     return tx::detail::step_op(tx, t0, y, rhs, "TXStep");
 }
 
 extern "C" int TXIntegrate(Traxis tx, double *t0, double t1, double *y) {
-    TX_ENTER(tx, "TXIntegrate");
-    TX_REQUIRE_RHS(tx, "TXIntegrate");
+    TX_ENTER_RHS(tx, "TXIntegrate");
     PlainRhs rhs{tx->fcn};
     return tx::detail::integrate_op(tx, t0, t1, y, rhs, "TXIntegrate");
 }

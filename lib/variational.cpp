@@ -7,6 +7,7 @@
 
 #include "detail/enter.hpp"
 #include "detail/method_state.hpp"
+#include "detail/newton.hpp"
 #include "detail/open.hpp"
 #include "detail/section_search.hpp"
 #include "detail/variational_step.hpp"
@@ -23,20 +24,14 @@ struct HandleFcn {
 struct HandleJac {
     Traxis tx;
     void operator()(double t, double *y, double **J) const {
-        if (tx->jac)
-            tx->jac(t, y, J);
-        else
-            TXNumJac(tx, t, y, J);
+        tx::detail::state_jacobian(tx, t, y, J);
     }
 };
 
 struct HandleParamJac {
     Traxis tx;
     void operator()(double t, double *y, double **J) const {
-        if (tx->paramjac)
-            tx->paramjac(t, y, J);
-        else
-            TXNumParamJac(tx, t, y, J);
+        tx::detail::parameter_jacobian(tx, t, y, J);
     }
 };
 
@@ -177,8 +172,7 @@ extern "C" int TXVarCloseTraxis(Traxis tx) {
 }
 
 extern "C" int TXVarStep(Traxis tx, double *t0, double *y, double **Phi) {
-    TX_ENTER(tx, "TXVarStep");
-    TX_REQUIRE_RHS(tx, "TXVarStep");
+    TX_ENTER_RHS(tx, "TXVarStep");
     if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarStep");
     return with_handle_rhs(tx, [&](auto make_rhs) {
         return tx::detail::var_step_op(tx, t0, y, Phi, make_rhs(), "TXVarStep");
@@ -186,8 +180,7 @@ extern "C" int TXVarStep(Traxis tx, double *t0, double *y, double **Phi) {
 }
 
 extern "C" int TXVarIntegrate(Traxis tx, double *t0, double t1, double *y, double **Phi) {
-    TX_ENTER(tx, "TXVarIntegrate");
-    TX_REQUIRE_RHS(tx, "TXVarIntegrate");
+    TX_ENTER_RHS(tx, "TXVarIntegrate");
     if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarIntegrate");
     return with_handle_rhs(tx, [&](auto make_rhs) {
         return tx::detail::var_integrate_op(tx, t0, t1, y, Phi, make_rhs, "TXVarIntegrate");
@@ -195,8 +188,7 @@ extern "C" int TXVarIntegrate(Traxis tx, double *t0, double t1, double *y, doubl
 }
 
 extern "C" int TXVarInterpolate(Traxis tx, double t, double *y, double **Phi) {
-    TX_ENTER(tx, "TXVarInterpolate");
-    TX_REQUIRE_RHS(tx, "TXVarInterpolate");
+    TX_ENTER_RHS(tx, "TXVarInterpolate");
     if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarInterpolate");
     return with_handle_rhs(tx, [&](auto make_rhs) {
         return tx::detail::var_interpolate_op(tx, t, y, Phi, make_rhs(), "TXVarInterpolate");
@@ -204,8 +196,7 @@ extern "C" int TXVarInterpolate(Traxis tx, double t, double *y, double **Phi) {
 }
 
 extern "C" int TXVarPoincareStep(Traxis tx, double *t, double *y, double **Phi) {
-    TX_ENTER(tx, "TXVarPoincareStep");
-    TX_REQUIRE_RHS(tx, "TXVarPoincareStep");
+    TX_ENTER_RHS(tx, "TXVarPoincareStep");
     if (!tx->TX) return TX_FAIL(tx, TX_ERR_NOT_OPENED, "TXVarPoincareStep");
     // No correction of Phi for the time shift to the section is applied.
     return tx::detail::poincare_search(

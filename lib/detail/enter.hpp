@@ -29,3 +29,10 @@
     do {                                                                     \
         if (!(tx)->fcn) return TX_FAIL((tx), TX_ERR_NO_RHS, (name));         \
     } while (0)
+
+// The entry protocol of an operation that evaluates the right-hand side.
+#define TX_ENTER_RHS(tx, name)                                               \
+    do {                                                                     \
+        TX_ENTER(tx, name);                                                  \
+        TX_REQUIRE_RHS(tx, name);                                            \
+    } while (0)

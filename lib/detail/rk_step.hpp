@@ -72,13 +72,11 @@ double error_norm(const Traxis tx, Size n, const double *__restrict y,
         // until the step no longer changed it, and then crawl on at that size for ever.  An
         // error that small counts as met; a larger one is measured against DBL_MIN (a component
         // at exactly 0 under AbsTol 0 must still be met to within it).
-        const double s = std::fabs(y[i]) * rtol + atol;
+        double s = std::fabs(y[i]) * rtol + atol;
         const double e = abs_err[i];
         if (s < DBL_MIN) {
             if (e < DBL_MIN) continue;
-            const double r = e / DBL_MIN;
-            sum += r * r;
-            continue;
+            s = DBL_MIN;
         }
         const double r = e / s;
         sum += r * r;
@@ -122,6 +120,14 @@ double rk_attempt(Traxis tx, Size n, double t, double h, Rhs &&rhs) {
 
 inline bool rk_accepted(double err) { return err <= 1.0; }  // false for NaN
 
+// At most hmax where it is set, and finite: growth is unbounded, and an overflow to infinity
+// would never shrink back.
+inline double limited_step(double h, double hmax) {
+    if (hmax > 0.0 && h > hmax) h = hmax;
+    if (h > DBL_MAX) h = DBL_MAX;
+    return h;
+}
+
 // The factor applies after rejections too: at err > 1 it lies in (0.2, 0.825), so a rejection
 // always shrinks the step; a norm that is not finite shrinks it by the smallest factor.
 inline double rk_next_step(double h, double err, double hmax) {
@@ -132,19 +138,10 @@ inline double rk_next_step(double h, double err, double hmax) {
         factor = 0.2;
     else
         factor = 0.2 + 0.625 / std::sqrt(std::sqrt(err));
-    double next = h * factor;
-    if (hmax > 0.0 && next > hmax) next = hmax;
-    // Growth is unbounded; an overflow to infinity would never shrink back.
-    if (next > DBL_MAX) next = DBL_MAX;
-    return next;
+    return limited_step(h * factor, hmax);
 }
 
-inline double rk_trial_step(const Traxis tx) {
-    double h = tx->h;
-    if (tx->hmax > 0.0 && h >= tx->hmax) h = tx->hmax;
-    if (h > DBL_MAX) h = DBL_MAX;
-    return h;
-}
+inline double rk_trial_step(const Traxis tx) { return limited_step(tx->h, tx->hmax); }
 
 // False once the step can no longer move t forward (also for a NaN or negative step).
 inline bool rk_step_advances(double t, double h) { return t + h > t; }

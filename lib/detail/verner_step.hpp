@@ -182,10 +182,7 @@ struct Verner87 {
             factor = kMaxFactor;
         else
             factor = std::fmin(kMaxFactor, std::fmax(kMinFactor, kSafety / eighth_root(err)));
-        double next = h * factor;
-        if (tx->hmax > 0.0 && next > tx->hmax) next = tx->hmax;
-        if (next > DBL_MAX) next = DBL_MAX;
-        return next;
+        return limited_step(h * factor, tx->hmax);
     }
 
     // The solution at t on the last step (extrapolated outside it) into the first n components of

@@ -19,9 +19,7 @@ check() {
   local name="$1" dir="$2" prog="$3"; shift 3
   local run="$work/$name"
   mkdir -p "$run" && cp "$ex/$dir"/* "$run/" && cp "$work/bin/xmgrace" "$run/bv_viewer.tcl"
-  [ "$dir" = cordim ] && awk 'BEGIN { x = 0.1; y = 0.1
-      for (i = -1000; i < 20000; ++i) { xn = 1 - 1.4 * x * x + y; y = 0.3 * x; x = xn
-                                        if (i >= 0) printf "%.9f %.9f\n", x, y } }' > "$run/henon.dat"
+  [ "$dir" = cordim ] && awk -f "$ex/cordim/henon.awk" > "$run/henon.dat"
   local start=$SECONDS
   if (cd "$run" && valgrind -q --error-exitcode=99 --leak-check=full \
         --errors-for-leak-kinds=definite --log-file=valgrind.log \

@@ -6,10 +6,7 @@ build="$1"; out="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 cp "$here/par.dat" "$out/"
 cd "$out"
-awk 'BEGIN { x = 0.1; y = 0.1
-             for (i = -1000; i < 20000; ++i) {        # 1000 steps settle onto the attractor
-               xn = 1 - 1.4 * x * x + y; y = 0.3 * x; x = xn
-               if (i >= 0) printf "%.9f %.9f\n", x, y } }' > henon.dat
+awk -f "$here/henon.awk" > henon.dat
 "$build/programs/run_cordim/run_cordim"
 echo "run_cordim: $(wc -l < dimout.dat) radii in dimout.dat;" \
      "$(awk 'NR == 3 { x0 = $1; y0 = $2 } NR == 8 { printf "slope between radii 1/4 and 1/128: %.3f", ($2 - y0) / ($1 - x0) }' dimout.dat)" \

@@ -51,8 +51,10 @@ def _matplotlib(names, rows, axes, k, png):
         xs = sorted({r[0] for r in rows})
         ys = sorted({r[1] for r in rows})
         grid = [[math.nan] * len(xs) for _ in ys]
+        column_of = {x: i for i, x in enumerate(xs)}
+        row_of = {y: i for i, y in enumerate(ys)}
         for r in rows:
-            grid[ys.index(r[1])][xs.index(r[0])] = r[k]
+            grid[row_of[r[1]]][column_of[r[0]]] = r[k]
         mesh = ax.pcolormesh(xs, ys, grid, shading="nearest", cmap="viridis")
         fig.colorbar(mesh, ax=ax, label=names[k])
         ax.set_xlabel(names[0])

@@ -44,10 +44,7 @@ class Store:
             return
         except FileNotFoundError:
             pass
-        tmp = self.path(DESCRIPTION + ".tmp")
-        with open(tmp, "w") as f:
-            f.write(text)
-        os.replace(tmp, self.path(DESCRIPTION))
+        _write_atomically(self.path(DESCRIPTION), text)
 
     def load(self):
         """The task and the grid of the sweep described here."""

@@ -271,17 +271,6 @@ class Model:
                 "names": self.names, "jac": self.jac}
 
 
-def _gram_schmidt(lib, columns, n):
-    """Orthonormalises the n vectors in columns (lists) with the library's GSR; returns their
-    lengths before normalisation."""
-    order = len(columns[0])
-    v = (ctypes.c_double * (order * n))(*[x for col in columns for x in col])
-    norm, scratch = (ctypes.c_double * n)(), (ctypes.c_double * order)()
-    lib.GSR(v, norm, order, scratch, n)
-    columns[:] = [list(v[k * order:(k + 1) * order]) for k in range(n)]
-    return list(norm)
-
-
 def variational_lyapunov(system, n, dt, transient, steps):
     """The n largest exponents (bits per unit time) from the variational equations: the
     fundamental matrix carries n orthonormal directions over each interval dt and is
@@ -298,15 +287,19 @@ def variational_lyapunov(system, n, dt, transient, steps):
     phi = (ctypes.POINTER(ctypes.c_double) * order)(
         *[ctypes.cast(r, ctypes.POINTER(ctypes.c_double)) for r in rows])
     t, y = ctypes.c_double(system.t), (ctypes.c_double * order)(*system.y)
-    directions = [[float(i == k) for i in range(order)] for k in range(n)]
+    # The n directions one after the other, as the library's GSR orthonormalises them in place.
+    v = (ctypes.c_double * (order * n))(*[float(i == k) for k in range(n) for i in range(order)])
+    norm, scratch = (ctypes.c_double * n)(), (ctypes.c_double * order)()
+    pad = [0.0] * (order - n)
     sums = [0.0] * n
     for interval in range(transient + steps):
         for i in range(order):
-            rows[i][:] = [directions[k][i] for k in range(n)] + [0.0] * (order - n)
+            rows[i][:] = v[i::order] + pad
         end = ctypes.c_double(t.value + dt)
         system._check(lib.TXVarIntegrate(tx, ctypes.byref(t), end, y, phi), "TXVarIntegrate")
-        directions = [[rows[i][k] for i in range(order)] for k in range(n)]
-        lengths = _gram_schmidt(lib, directions, n)
+        v[:] = [rows[i][k] for k in range(n) for i in range(order)]
+        lib.GSR(v, norm, order, scratch, n)
+        lengths = list(norm)
         if not all(x > 0.0 and math.isfinite(x) for x in lengths):
             raise PointError(f"a direction collapsed or overflowed at t = {t.value:g}")
         if interval >= transient:

@@ -26,8 +26,9 @@ bool valid_columns(const char *format, int order) {
     return true;
 }
 
-// Arguments the three writers share; the code to refuse them with, or 0.
-int check_sampling(Traxis tx, double t0, double t1, long n) {
+// Arguments the three writers share, and the work memory of sample_trajectory; the code to
+// refuse them with, or 0.
+int sampling_refusal(Traxis tx, double t0, double t1, long n, tx::detail::Work &work) {
     if (n < 1 || !tx::detail::target_ahead(t0, t1)) return TX_ERR_NEGATIVE_STEP;
     const double dt = (t1 - t0) / static_cast<double>(n);
     if (!std::isfinite(dt)) return TX_ERR_NEGATIVE_STEP;  // t1 - t0 overflowed
@@ -36,6 +37,7 @@ int check_sampling(Traxis tx, double t0, double t1, long n) {
     for (double x : {t0, t1, t1 + dt})
         if (!(x + dt > x)) return TX_ERR_STEP_TOO_SMALL;
     if (!tx->fcn) return TX_ERR_NO_RHS;
+    if (!work.resize(2 * static_cast<std::size_t>(tx->order))) return TX_ERR_NO_MEMORY;
     return 0;
 }
 
@@ -110,9 +112,7 @@ int write_table(Traxis tx, const char *name, std::FILE *file, const char *format
 int table_refusal(Traxis tx, const char *format, double *t, double t1, long n,
                   tx::detail::Work &work) {
     if (!valid_columns(format, tx->order)) return TX_ERR_COLUMN_FORMAT;
-    if (const int code = check_sampling(tx, *t, t1, n)) return code;
-    if (!work.resize(2 * static_cast<std::size_t>(tx->order))) return TX_ERR_NO_MEMORY;
-    return 0;
+    return sampling_refusal(tx, *t, t1, n, work);
 }
 
 // Parameters registered after the record was made have no place in it.
@@ -198,10 +198,8 @@ extern "C" int TXftablea(Traxis tx, FILE *file, const char *format, double *t, d
 extern "C" int TXftableg(Traxis tx, double *t, double t1, long n, double *y, sample_t g) {
     constexpr const char *kName = "TXftableg";
     TX_ENTER(tx, kName);
-    if (const int code = check_sampling(tx, *t, t1, n)) return TX_FAIL(tx, code, kName);
     tx::detail::Work work;
-    if (!work.resize(2 * static_cast<std::size_t>(tx->order)))
-        return TX_FAIL(tx, TX_ERR_NO_MEMORY, kName);
+    if (const int code = sampling_refusal(tx, *t, t1, n, work)) return TX_FAIL(tx, code, kName);
     return sample_trajectory(
         tx, t, t1, n, y, work,
         [g](double s, double *v) {

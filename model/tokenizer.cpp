@@ -211,15 +211,18 @@ std::string missing_records(const StateFile &st) {
     return list;
 }
 
+void missing_reason(ReadError &err, const char *text, const char *path, const std::string &list) {
+    set_error(err, text, path, "missing %s (the model has %d variables and %d parameters)",
+              list.c_str(), kModelDim, kModelParams);
+}
+
 // The reason for a count that is not the model's; only surplus records need their own words.
-void count_reason(ReadError &err, const char *path, const char *keyword, int count, int model,
-                  const StateFile &st) {
+void count_reason(ReadError &err, const char *text, const char *path, const char *keyword,
+                  int count, int model, const StateFile &st) {
     if (count < model)
-        set_error(err, err.text, path, "missing %s (the model has %d variables and %d parameters)",
-                  missing_records(st).c_str(), kModelDim, kModelParams);
+        missing_reason(err, text, path, missing_records(st));
     else
-        set_error(err, err.text, path, "%d %s records where the model has %d", count, keyword,
-                  model);
+        set_error(err, text, path, "%d %s records where the model has %d", count, keyword, model);
 }
 
 bool to_int(float x, int &out) {
@@ -275,21 +278,20 @@ bool read_state(const char *path, const StateFormat &fmt, StateFile &st, bool &s
     if (!ok) return false;
     if (fmt.check_counts) {
         if (st.nvar != kModelDim) {
-            std::snprintf(err.text, sizeof err.text, "ERROR: SYS_DIM does not match st-file ");
-            count_reason(err, path, "&var", st.nvar, kModelDim, st);
+            count_reason(err, "ERROR: SYS_DIM does not match st-file ", path, "&var", st.nvar,
+                         kModelDim, st);
             return false;
         }
         if (st.npar != kModelParams) {
-            std::snprintf(err.text, sizeof err.text, "ERROR: NO_PAR does not match st-file ");
-            count_reason(err, path, "&par", st.npar, kModelParams, st);
+            count_reason(err, "ERROR: NO_PAR does not match st-file ", path, "&par", st.npar,
+                         kModelParams, st);
             return false;
         }
     }
     // Running on zeros for what is missing would look like a result.
     const std::string missing = missing_records(st);
     if (!missing.empty()) {
-        set_error(err, "", path, "missing %s (the model has %d variables and %d parameters)",
-                  missing.c_str(), kModelDim, kModelParams);
+        missing_reason(err, "", path, missing);
         return false;
     }
     return true;
@@ -376,7 +378,7 @@ bool scan_cycle_settings(std::FILE *in, const char *file_name, CycleSettings &s,
 }
 
 void set_error(ReadError &err, const char *text, const char *file, const char *format, ...) {
-    if (text != err.text) std::snprintf(err.text, sizeof err.text, "%s", text);
+    std::snprintf(err.text, sizeof err.text, "%s", text);
     char reason[sizeof err.reason];
     const int n = std::snprintf(reason, sizeof reason, "%s: ", file);
     if (n >= 0 && static_cast<std::size_t>(n) < sizeof reason) {

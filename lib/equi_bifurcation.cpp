@@ -65,10 +65,7 @@ extern "C" int TXLocateEquiBif(Traxis tx, TraxisBif txb, double *c, FILE *state)
         const double lambda = EQUICRIT(tx, &crit);
         for (int i = 0; i < n; ++i) f[i] = -f[i];
 
-        const double scaled = lambda / (tx->LambdaNewtAbsTol + tx->LambdaNewtRelTol);
-        const double d = std::sqrt(tx::detail::add_weighted_squares(
-            scaled * scaled, f, n, std::sqrt(tx->NewtRelTol), std::sqrt(tx->NewtAbsTol),
-            [y](int i) { return y[i]; }));
+        const double d = tx::detail::location_distance(tx, lambda, f, y, n);
         // A NaN distance would pass every test below and end the iteration as converged.
         if (count > tx->MaxNewtSteps || (previous != 0.0 && d > 2.0 * previous) || std::isnan(d))
             return TX_FAIL(tx, TX_ERR_NO_CONVERGENCE, kLocate);

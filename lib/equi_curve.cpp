@@ -43,7 +43,7 @@ public:
 
     // index: the list indices of c1 and c2.
     void set_parameters(const int index[2]) {
-        place(index);
+        place(kEquilibriumCurve, index);
         k1_ = index[0];
         k2_ = index[1];
     }
@@ -134,10 +134,6 @@ extern "C" int TXEqui2DCont(Traxis tx, double *c1, double *c2, double *dc, int m
     if (!curve.take_work()) return run.fail(__LINE__, TX_ERR_NO_MEMORY);
     int index[2];
     if (tx::detail::mark_parameter_pair(run, c1, c2, index) != 1) return 0;
-    const TraxisBif txb = tx->txb;
-    txb->cindi[0] = kEquilibriumCurve;
-    txb->cindi[1] = index[0];
-    txb->cindi[2] = index[1];
     curve.set_parameters(index);
 
     curve.start(run);

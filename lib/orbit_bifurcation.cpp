@@ -392,12 +392,7 @@ extern "C" int TXLocateBif(Traxis tx, TraxisBif txb, double *c, int mode, FILE *
         const double mu = modulus(er, ei, k);
 
         for (int i = 0; i < n; ++i) L.rhs[i] = L.y0[i] - y[i];
-        const double lambda = (mu - 1.0) / (tx->LambdaNewtRelTol + tx->LambdaNewtAbsTol);
-        const double *const y0 = L.y0;
-        d = std::sqrt(tx::detail::add_weighted_squares(lambda * lambda, L.rhs, n,
-                                                        std::sqrt(tx->NewtRelTol),
-                                                        std::sqrt(tx->NewtAbsTol),
-                                                        [y0](int i) { return y0[i]; }));
+        d = tx::detail::location_distance(tx, mu - 1.0, L.rhs, L.y0, n);
 
         if (ei[k] == 0.0 && er[k] > 0.9 && half_im == 0.0 && half_re < -0.75 &&
             std::fabs(cosine) > 0.95) {

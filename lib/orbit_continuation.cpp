@@ -21,9 +21,6 @@ namespace {
 
 constexpr int kOrbitRun = 1;
 
-// An operation that failed without leaving a reason has still failed: code 30.
-int reason(const Traxis tx) { return tx->ErrorCode != 0 ? tx->ErrorCode : TX_ERR_NO_CONVERGENCE; }
-
 // The branch of periodic orbits through the point y at time *t, the parameter *c and the
 // period *T, with the work vectors of one call.  Autonomous orbits also carry the period as an
 // unknown (the last component of the tangent) and return to the section before each residual.
@@ -68,7 +65,7 @@ public:
     }
 
     double residual() {
-        if (a_ && !CLOSESTCUT(tx_, t_, y_)) failure_ = reason(tx_);
+        if (a_ && !CLOSESTCUT(tx_, t_, y_)) failure_ = tx::detail::failure_code(tx_);
         if (failure_ || !period_map()) return std::numeric_limits<double>::quiet_NaN();
         for (int i = 0; i < n_; ++i) ws_[i] = y_[i] - yw_[i];
         return tx::detail::weighted_distance(ws_, y_, n_, tx_->NewtRelTol, tx_->NewtAbsTol);
@@ -195,7 +192,7 @@ private:
         copy_values(yw_, y_, n_);
         tx::detail::start_matrix(Phi_, n_, n_ + 1);
         if (TXVarIntegrate(tx_, t_, *t_ + *T_, yw_, Phi_) == 1) return true;
-        failure_ = reason(tx_);
+        failure_ = tx::detail::failure_code(tx_);
         return false;
     }
 
@@ -257,9 +254,9 @@ int continue_orbits(const OrbitKind &kind, Traxis tx, double t, double *y, doubl
     if (autonomous) {
         if (TXAutoOrbit(tx, t, y, branch.monodromy(), kind.turns, T) != 1 ||
             CLOSESTCUT(tx, &t, y) != 1)
-            return run.fail(__LINE__, reason(tx));
+            return run.fail(__LINE__, tx::detail::failure_code(tx));
     } else if (TXNonAutoOrbit(tx, t, y, branch.monodromy(), *T) != 1) {
-        return run.fail(__LINE__, reason(tx));
+        return run.fail(__LINE__, tx::detail::failure_code(tx));
     }
 
     const auto &out = run.out;

@@ -318,19 +318,13 @@ int follow(Traxis tx, double *c1, double *c2, double *dc, int mode, va_list ap, 
     // As TXNonAutoOrbit: over a period that is not positive every point would be a fixed point.
     if (!(tx->txb->T > 0.0) || std::isinf(tx->txb->T))
         return run.fail(__LINE__, TX_ERR_NEGATIVE_STEP);
-    const TraxisBif txb = tx->txb;
-    txb->cindi[0] = kOrbitCurve;
-    txb->cindi[1] = index[0];
-    txb->cindi[2] = index[1];
-    curve.place(index);
+    curve.place(kOrbitCurve, index);
 
     curve.start(run);
     curve.first_tangent(dc);
-    if (autonomous)
-        return tx::detail::follow_curve(run, dc, curve, tx::detail::MinStep::every_run,
-                                        [](int) { return 1; });
-    return tx::detail::follow_curve(run, dc, curve, tx::detail::MinStep::every_run,
-                                    [&](int steps) { return curve.watch(run, steps); });
+    return tx::detail::follow_curve(run, dc, curve, tx::detail::MinStep::every_run, [&](int steps) {
+        return autonomous ? 1 : curve.watch(run, steps);
+    });
 }
 
 }  // namespace

@@ -13,6 +13,12 @@
 
 namespace tx::detail {
 
+// The code an operation of the run failed with; one that failed without leaving a reason has
+// still failed: code 30.
+inline int failure_code(const Traxis tx) {
+    return tx->ErrorCode != 0 ? tx->ErrorCode : TX_ERR_NO_CONVERGENCE;
+}
+
 // The outputs selected by the bits of `mode`: 1 the state stream, 2 the path stream, 4
 // UserOutput with its stream.  A bit whose stream (1, 2) or callback (4) is null counts as
 // clear, and so do unknown bits.  A null `user` stream is the caller's own business: it is

@@ -35,8 +35,13 @@ public:
         tang_ = block.vector(static_cast<std::size_t>(size_));
     }
 
-    // index: the list indices of c1 and c2.
-    void place(const int index[2]) {
+    // index: the list indices of c1 and c2, also written into the record with the kind of
+    // curve, as the outputs report them.
+    void place(int kind, const int index[2]) {
+        int *const cindi = tx_->txb->cindi;
+        cindi[0] = kind;
+        cindi[1] = index[0];
+        cindi[2] = index[1];
         p1_ = index[0] < index[1] ? n_ : n_ + 1;
         p2_ = 2 * n_ + 1 - p1_;
     }
@@ -178,8 +183,7 @@ public:
 protected:
     // ok, after keeping the reason of a failure: the code the failed operation left, else 30.
     bool reported(bool ok) {
-        if (!ok && !failure_)
-            failure_ = tx_->ErrorCode != 0 ? tx_->ErrorCode : TX_ERR_NO_CONVERGENCE;
+        if (!ok && !failure_) failure_ = failure_code(tx_);
         return ok;
     }
 

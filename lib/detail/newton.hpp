@@ -38,6 +38,15 @@ inline double weighted_distance(const double *r, const double *x, int n, double 
     return std::sqrt(add_weighted_squares(0.0, r, n, rel, abs, [x](int i) { return x[i]; }));
 }
 
+// How far a bifurcation location is from converged: the test function over the eigenvalue
+// tolerances together with the residual r of the state x, whose tolerances enter as square roots.
+inline double location_distance(const Traxis tx, double test, const double *r, const double *x,
+                                int n) {
+    const double s = test / (tx->LambdaNewtAbsTol + tx->LambdaNewtRelTol);
+    return std::sqrt(add_weighted_squares(s * s, r, n, std::sqrt(tx->NewtRelTol),
+                                          std::sqrt(tx->NewtAbsTol), [x](int i) { return x[i]; }));
+}
+
 // J = df/dy at (t, y): the handle's callback, else forward differences.
 inline void state_jacobian(Traxis tx, double t, double *y, double **J) {
     if (tx->jac)

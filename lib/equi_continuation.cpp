@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "detail/branch.hpp"
 #include "detail/continuation.hpp"
 #include "detail/newton.hpp"
 #include "detail/parameters.hpp"
@@ -23,9 +24,9 @@ constexpr double kFactorCap = 1.4142;
 
 // The branch of equilibria through the point y at the parameter *c, with the work vectors of
 // one call.  Evaluations are always at time 0.
-class EquiBranch {
+class EquiBranch : public tx::detail::ParameterBranch {
 public:
-    EquiBranch(Traxis tx, double *y, double *c) : tx_(tx), n_(tx->order), y_(y), c_(c) {}
+    EquiBranch(Traxis tx, double *y, double *c) : ParameterBranch(tx, y, c) {}
 
     // The list index of the continuation parameter, for its column of df/dp.
     void set_parameter(int k) { k_ = k; }
@@ -58,19 +59,11 @@ public:
     void predict(double dc) {
         std::printf("\t\tTrying to predict. dummy == %lf, *dc == %lf, ltang == %lf\n", dummy_, dc,
                     ltang_);
-        dummy_ = dc / ltang_;
-        for (int i = 0; i < n_; ++i) y_[i] = oldy_[i] + dummy_ * tang_[i];
-        *c_ = oldc_ + dummy_;
+        predict_point(dc);
         std::printf("\t\tpar[0](%lf) = oldc(%lf) + dummy(%lf)\n", *c_, oldc_, dummy_);
     }
 
-    bool moves(double dc) const {
-        const double step = dc / ltang_, along = 1.0;
-        return tx::detail::Prediction()
-            .add(oldy_, tang_, n_, step)
-            .add(&oldc_, &along, 1, step)
-            .moves();
-    }
+    bool moves(double dc) const { return prediction(dc).moves(); }
 
     double residual() {
         tx_->fcn(0.0, y_, ws_);
@@ -92,9 +85,7 @@ public:
         TXLinZero(tx_, n_ + 1, A, ws_, wsp_);
         for (int i = 0; i < n_; ++i) y_[i] += ws_[i];
         *c_ += ws_[n_];
-        double sum = (oldc_ - *c_) * (oldc_ - *c_);
-        for (int i = 0; i < n_; ++i) sum += (y_[i] - oldy_[i]) * (y_[i] - oldy_[i]);
-        stepdist = std::sqrt(sum);
+        stepdist = step_distance();
     }
 
     // Spectrum of J: the number of eigenvalues with negative real part, and the real part
@@ -131,36 +122,15 @@ public:
 
     int failure() const { return 0; }  // f can always be evaluated
 
-    double fold_measure() const { return tx::detail::fold_measure(tang_, oldtang_, n_); }
-    bool stability_changed() const { return ns_ != oldns_; }
-
     // The cosine of the angle between the extended tangents (tang, 1) and (oldtang, 1).
     double turning_cosine() const {
-        double s = 1.0;
-        for (int i = 0; i < n_; ++i) s += oldtang_[i] * tang_[i];
-        return s / (std::sqrt(ltang_ * ltang_ + 1.0) * std::sqrt(loldtang_ * loldtang_ + 1.0));
+        return extended_product() /
+               (std::sqrt(ltang_ * ltang_ + 1.0) * std::sqrt(loldtang_ * loldtang_ + 1.0));
     }
-    double eigcrit() const { return eigcrit_; }
-    double lasteigcrit() const { return lasteigcrit_; }
 
-    // The point becomes the last accepted one and goes into the record.
-    void accept(int steps) {
-        oldns_ = ns_;
-        std::memcpy(oldtang_, tang_, bytes());
-        std::memcpy(oldy_, y_, bytes());
-        oldc_ = *c_;
-        lasteigcrit_ = eigcrit_;
-        const TraxisBif b = tx_->txb;
-        tx::detail::record_parameters(tx_);
-        std::memcpy(b->y, y_, bytes());
-        std::memcpy(b->er, er_, bytes());
-        std::memcpy(b->ei, ei_, bytes());
-        b->steps = steps;
-        loldtang_ = ltang_;
-    }
+    void accept(int steps) { keep(steps); }
 
 private:
-    std::size_t bytes() const { return static_cast<std::size_t>(n_) * sizeof(double); }
 
     void jacobians() {
         tx::detail::state_jacobian(tx_, 0.0, y_, J_);
@@ -173,24 +143,10 @@ private:
             std::memcpy(A[i], J_[i], static_cast<std::size_t>(n_ + 1) * sizeof(double));
     }
 
-    Traxis tx_;
-    int n_;
     int k_ = 0;
-    double *y_;
-    double *c_;
     tx::detail::Block block_;
-    double *ws_ = nullptr;   // residual, then Newton correction (n + 1)
-    double *wsp_ = nullptr;  // solver work
-    double *oldy_ = nullptr;
-    double *er_ = nullptr;
-    double *ei_ = nullptr;
-    double *tang_ = nullptr;
-    double *oldtang_ = nullptr;
     double **J_ = nullptr;  // [df/dy | df/dc], n rows of n + 1
     double **P_ = nullptr;  // df/dp for all registered parameters
-    int ns_ = 0, oldns_ = 0;
-    double dummy_ = 0.0, ltang_ = 0.0, loldtang_ = 0.0;
-    double oldc_ = 0.0, eigcrit_ = 0.0, lasteigcrit_ = 0.0;
 };
 
 }  // namespace

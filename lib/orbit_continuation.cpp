@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "detail/branch.hpp"
 #include "detail/continuation.hpp"
 #include "detail/multipliers.hpp"
 #include "detail/newton.hpp"
@@ -24,10 +25,11 @@ constexpr int kOrbitRun = 1;
 // The branch of periodic orbits through the point y at time *t, the parameter *c and the
 // period *T, with the work vectors of one call.  Autonomous orbits also carry the period as an
 // unknown (the last component of the tangent) and return to the section before each residual.
-class OrbitBranch {
+class OrbitBranch : public tx::detail::ParameterBranch {
 public:
+    // A fold of an autonomous branch also shows as one tangent component keeping its sign.
     OrbitBranch(Traxis tx, double *t, double *y, double *c, double *T, bool autonomous)
-        : tx_(tx), n_(tx->order), a_(autonomous ? 1 : 0), t_(t), y_(y), c_(c), T_(T) {}
+        : ParameterBranch(tx, y, c, autonomous ? 1 : 0), a_(autonomous ? 1 : 0), t_(t), T_(T) {}
 
     // One block for everything; false -> code 3.
     bool take_work() {
@@ -50,17 +52,13 @@ public:
     bool evaluate() { return period_map(); }
 
     void predict(double dc) {
-        dummy_ = dc / ltang_;
-        for (int i = 0; i < n_; ++i) y_[i] = oldy_[i] + dummy_ * tang_[i];
-        *c_ = oldc_ + dummy_;
+        predict_point(dc);
         if (a_) *T_ = oldT_ + dummy_ * tang_[n_];
     }
 
     bool moves(double dc) const {
-        const double step = dc / ltang_, along = 1.0;
-        tx::detail::Prediction p;
-        p.add(oldy_, tang_, n_, step).add(&oldc_, &along, 1, step);
-        if (a_) p.add(&oldT_, tang_ + n_, 1, step);
+        tx::detail::Prediction p = prediction(dc);
+        if (a_) p.add(&oldT_, tang_ + n_, 1, dc / ltang_);
         return p.moves();
     }
 
@@ -97,9 +95,7 @@ public:
         for (int i = 0; i < n_; ++i) y_[i] += ws_[i];
         *c_ += ws_[n_];
         if (a_) *T_ += ws_[n_ + 1];
-        double sum = (oldc_ - *c_) * (oldc_ - *c_);
-        for (int i = 0; i < n_; ++i) sum += (y_[i] - oldy_[i]) * (y_[i] - oldy_[i]);
-        stepdist = std::sqrt(sum);
+        stepdist = step_distance();
     }
 
     // Floquet multipliers, the trivial one of an autonomous orbit moved last and left out.  ns
@@ -140,21 +136,13 @@ public:
         ltang_ = std::sqrt(sum);
     }
 
-    // A fold shows as every component of the tangent changing sign; an autonomous branch
-    // also when one of them keeps it.
-    double fold_measure() const { return tx::detail::fold_measure(tang_, oldtang_, n_, a_); }
-    bool stability_changed() const { return ns_ != oldns_; }
-
     // Cosine of the angle between the extended tangents (tang, 1) and (oldtang, 1), whose
     // lengths an autonomous tangent already holds.
     double turning_cosine() const {
-        double s = 1.0;
-        for (int i = 0; i < n_; ++i) s += oldtang_[i] * tang_[i];
+        const double s = extended_product();
         if (a_) return s / (ltang_ * loldtang_);
         return s / (std::sqrt(ltang_ * ltang_ + 1.0) * std::sqrt(loldtang_ * loldtang_ + 1.0));
     }
-    double eigcrit() const { return eigcrit_; }
-    double lasteigcrit() const { return lasteigcrit_; }
 
     // The unit direction (state, parameter) in which the branch left the last accepted point
     // with the step dc: the side from which a bifurcation beyond it was reached.
@@ -166,22 +154,11 @@ public:
         direction[n_] = scale;
     }
 
-    // The point becomes the last accepted one and goes into the record.
+    // The point becomes the last accepted one and goes into the record, with its period.
     void accept(int steps) {
-        oldns_ = ns_;
-        copy_values(oldtang_, tang_, n_);
-        copy_values(oldy_, y_, n_);
-        oldc_ = *c_;
-        lasteigcrit_ = eigcrit_;
+        keep(steps);
         oldT_ = *T_;
-        const TraxisBif b = tx_->txb;
-        tx::detail::record_parameters(tx_);
-        copy_values(b->y, y_, n_);
-        copy_values(b->er, er_, n_);
-        copy_values(b->ei, ei_, n_);
-        b->steps = steps;
-        b->T = *T_;
-        loldtang_ = ltang_;
+        tx_->txb->T = *T_;
     }
 
 private:
@@ -203,27 +180,16 @@ private:
         }
     }
 
-    Traxis tx_;
-    int n_;
     int a_;  // 1 for autonomous orbits
     double *t_;
-    double *y_;
-    double *c_;
     double *T_;
     tx::detail::Block block_;
-    double *ws_ = nullptr;   // residual, then Newton correction
-    double *wsp_ = nullptr;  // solver work; the flow at the end point before the solve
-    double *oldy_ = nullptr;
-    double *er_ = nullptr;
-    double *ei_ = nullptr;
-    double *tang_ = nullptr;  // dy/dc, then (autonomous) dT/dc
-    double *oldtang_ = nullptr;
+    // wsp_ also holds the flow at the end point before the solve; tang_ holds dy/dc, then
+    // (autonomous) dT/dc.
     double *yw_ = nullptr;    // end point of the period map
     double **Phi_ = nullptr;  // [monodromy | d(end point)/dc], n rows of n + 1
     int failure_ = 0;
-    int ns_ = 0, oldns_ = 0;
-    double dummy_ = 0.0, ltang_ = 0.0, loldtang_ = 0.0;
-    double oldc_ = 0.0, oldT_ = 0.0, eigcrit_ = 0.0, lasteigcrit_ = 0.0;
+    double oldT_ = 0.0;
 };
 
 // What differs between the two entry points besides the branch.

@@ -257,6 +257,24 @@ class System:
 
     # ---- operations ----
 
+    def _param_address(self, i):
+        return ctypes.c_void_p(ctypes.addressof(self._p) + i * ctypes.sizeof(ctypes.c_double))
+
+    def open_variational(self, jac=None, params=False):
+        """Opens the variational sub-handle with the Jacobian jac (a JAC), else with difference
+        quotients at JacPert; params=True registers every parameter, differentiated at
+        ParamJacPert."""
+        tx = self._handle()
+        h = tx.contents
+        # TXVarOpenTraxis is variadic: a perturbation follows each Jacobian that is not given.
+        args = [jac] if jac is not None else [None, ctypes.c_double(h.JacPert)]
+        if params:
+            args += [ctypes.c_int(self._np), None, ctypes.c_double(h.ParamJacPert)]
+            args += [self._param_address(i) for i in range(self._np)]
+        else:
+            args.append(ctypes.c_int(0))
+        self._check(self._lib.TXVarOpenTraxis(tx, *args), "TXVarOpenTraxis")
+
     def step(self):
         """One accepted adaptive step; returns (t, y)."""
         self._check(self._lib.TXStep(self._handle(), ctypes.byref(self._t), self._y), "TXStep")
@@ -307,12 +325,7 @@ class System:
             raise IndexError(f"no parameter {param}")
         h = tx.contents
         # The Jacobians by differences of the Python right-hand side; every parameter registered.
-        addresses = [ctypes.c_void_p(ctypes.addressof(self._p) + i * ctypes.sizeof(ctypes.c_double))
-                     for i in range(self._np)]
-        self._check(lib.TXVarOpenTraxis(tx, None, ctypes.c_double(h.JacPert),
-                                        ctypes.c_int(self._np), None,
-                                        ctypes.c_double(h.ParamJacPert), *addresses),
-                    "TXVarOpenTraxis")
+        self.open_variational(params=True)
         if max_steps is not None:
             h.MaxContSteps = int(max_steps)
         points, last_steps = [], [None]
@@ -338,7 +351,7 @@ class System:
         callback = OUTPUT(output)
         user = lib.libc.fopen(os.devnull.encode(), b"w")
         step = ctypes.c_double(dc)
-        c = ctypes.cast(addresses[param], c_double_p)
+        c = ctypes.cast(self._param_address(param), c_double_p)
         saved = None if trace else _silence_stdout(lib.libc)
         try:
             ok = lib.TXEquiCont(tx, self._y, c, ctypes.byref(step), ctypes.c_int(nrbif),

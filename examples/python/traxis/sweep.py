@@ -144,12 +144,12 @@ def merge(directory):
     return Result(store, grid, failed, missing, 0)
 
 
-def compute_points(directory, indices, chunk=None):
+def compute_points(directory, indices, chunk=None, loaded=None):
     """Computes the points of a described sweep that have no result yet, recording them in a
     part file of their own (the per-point command of batch jobs).  chunk = (K, N) names the
-    strided share K of N that indices are."""
+    strided share K of N that indices are; loaded, the sweep's (task, grid) if already read."""
     store = Store(directory)
-    task, grid = store.load()
+    task, grid = loaded or store.load()
     skip = None
     if chunk is not None:
         # The other shares of the same split cannot hold these points: a thousand array tasks
@@ -200,7 +200,7 @@ def main(argv=None):
     args = parser.parse_args(argv)
 
     if args.command == "point":
-        _, grid = Store(args.directory).load()
+        task, grid = Store(args.directory).load()
         indices, chunk = list(args.indices), None
         if args.chunk is not None:
             # Strided, so that every task gets points from all over the map: where the cost
@@ -210,7 +210,7 @@ def main(argv=None):
             chunk = (args.chunk, args.chunks)
             indices = range(args.chunk, len(grid), args.chunks)
         return 1 if compute_points(args.directory, [k for k in indices if k < len(grid)],
-                                   chunk) else 0
+                                   chunk, (task, grid)) else 0
     if args.command == "run":
         task, grid = Store(args.directory).load()
         result = run(task, grid, args.directory, args.engine, args.workers, args.scheduler,

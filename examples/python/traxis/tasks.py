@@ -280,8 +280,7 @@ def variational_lyapunov(system, n, dt, transient, steps):
     tx = system.handle
     h = tx.contents
     if not h.TX:
-        system._check(lib.TXVarOpenTraxis(tx, None, ctypes.c_double(h.JacPert), ctypes.c_int(0)),
-                      "TXVarOpenTraxis")
+        system.open_variational()
     order = system.order
     rows = [(ctypes.c_double * order)() for _ in range(order)]
     phi = (ctypes.POINTER(ctypes.c_double) * order)(
@@ -392,8 +391,7 @@ class Library:
         with System(m.function(m.rhs, FCN), m.order, self.y, t=self.t, rel_tol=self.rel_tol,
                     h=self.h) as s:
             if m.jac:
-                s._check(load().TXVarOpenTraxis(s.handle, m.function(m.jac, JAC), ctypes.c_int(0)),
-                         "TXVarOpenTraxis")
+                s.open_variational(m.function(m.jac, JAC))
             return [repr(float(v)) for v in self.analysis.run(s)]
 
     def check(self, grid):
